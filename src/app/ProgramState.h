@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The flags and counters that link a nested handler with the loop it interrupts. There is one
+// thread; every loop reads these afresh after each point where it lets events run.
+struct ProgramState {
+    // Set at start when "debug.txt" is in the data folder: the survey pass shows diagnostics.
+    bool debugMode = false;
+
+    bool blockingStopped = false;
+    bool hidingToTray = false;
+    bool forcePass = false;
+    bool logViewerOpen = false;
+    bool startCountdownCancelled = false;
+
+    // Kills since the current blocking cycle began.
+    qint32 popupsTerminated = 0;
+    // Records written with a date and time since blocking last started.
+    qint32 adsLoggedThisSession = 0;
+    // The window count at the start of the previous pass; empty until the first pass.
+    std::optional<int> lastWindowCount;
+
+    // Decimal window handles of the browser windows open when the current cycle began.
+    QStringList existingWindowHandles;
+    // The first window sent home by the substring rule; 0 = none.
+    qint64 redirectedWindowHandle = 0;
+    // Addresses of the open web pages, for the hijack editor's first box.
+    QStringList openPageUrls;
+};

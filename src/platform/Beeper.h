@@ -1,0 +1,13 @@
+#pragma once
+
+// The short default system beep of a kill or a redirect.
+class Beeper {
+public:
+    virtual ~Beeper() = default;
+    virtual void beep() = 0;
+};
+
+class QtBeeper : public Beeper {
+public:
+    void beep() override;
+};

@@ -1,0 +1,50 @@
+#include "platform/Waits.h"
+
+#include "platform/Clock.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+Wait::~Wait() {
+    for (const auto& c : m_connections)
+        QObject::disconnect(c);
+}
+
+bool Wait::sleep(double seconds) {
+    m_woken = false;
+    const int ms = seconds > 0 ? m_clock.timerInterval(static_cast<int>(seconds * 1000.0 + 0.5)) : 0;
+    if (ms <= 0) {
+        processPendingEvents();
+        return false;
+    }
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(ms);
+    m_loop = &loop;
+    loop.exec();
+    m_loop = nullptr;
+    return m_woken;
+}
+
+void Wait::processPendingEvents() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void Wait::wake() {
+    m_woken = true;
+    if (m_loop)
+        m_loop->quit();
+}
+
+void waitSeconds(const Clock& clock, double seconds) {
+    const double end = clock.now() + seconds;
+    Wait wait(clock);
+    // Sleep in one piece; a wake-up cannot happen here, but the loop keeps the promise that the
+    // wait lasts its full length even if the timer fires a little early.
+    while (clock.now() < end)
+        wait.sleep(end - clock.now());
+}

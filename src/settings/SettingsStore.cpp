@@ -1,0 +1,79 @@
+#include "settings/SettingsStore.h"
+
+#include "platform/SettingsBackend.h"
+
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcSettingsBackend)
+
+namespace {
+const QString separator = QStringLiteral("<->");
+}
+
+SettingsStore::SettingsStore(SettingsBackend& backend) : m_backend(backend) {}
+
+QString SettingsStore::get_option(const QString& key) const {
+    return getOption(key, QString());
+}
+
+QString SettingsStore::getOption(const QString& key, const QString& defaultValue) const {
+    return m_backend.read(SettingsKeys::section, key, defaultValue).value_or(defaultValue);
+}
+
+bool SettingsStore::put_option(const QString& value, const QString& key) {
+    return m_backend.save(SettingsKeys::section, key, value);
+}
+
+void SettingsStore::load_saved_state() {
+    // A key that cannot be read leaves its value as it was and the load goes on.
+    auto readInto = [this](const QString& key, QString& into) {
+        if (auto value = m_backend.read(SettingsKeys::section, key, QString()))
+            into = *value;
+        else
+            qCDebug(lcSettingsBackend) << "kept" << key << "as it was: the store cannot be read";
+    };
+    readInto(SettingsKeys::wasFirstTime, wasFirstTime);
+    readInto(SettingsKeys::savedProductVersion, savedProductVersion);
+    readInto(SettingsKeys::desiredHomeUrl, desiredHomeUrl);
+    readInto(SettingsKeys::spywareUrls, hijackPatternText);
+
+    // Only spaces are trimmed from the ends of the whole list, never from a single pattern.
+    qsizetype first = 0;
+    qsizetype last = hijackPatternText.size();
+    while (first < last && hijackPatternText.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && hijackPatternText.at(last - 1) == QLatin1Char(' '))
+        --last;
+    hijackPatternText = hijackPatternText.mid(first, last - first);
+    if (hijackPatternText.isEmpty())
+        return;
+    hijackPatterns.clear();
+    decodePatternList(hijackPatternText, hijackPatterns);
+}
+
+bool SettingsStore::save_state() {
+    if (!put_option(savedProductVersion, SettingsKeys::savedProductVersion))
+        return false;
+    if (!put_option(wasFirstTime, SettingsKeys::wasFirstTime))
+        return false;
+    if (!put_option(hijackPatternText, SettingsKeys::spywareUrls))
+        return false;
+    return put_option(desiredHomeUrl, SettingsKeys::desiredHomeUrl);
+}
+
+void SettingsStore::decodePatternList(const QString& stored, QStringList& into) {
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = stored.indexOf(separator, from, Qt::CaseSensitive);
+        const QString piece = stored.mid(from, at < 0 ? -1 : at - from);
+        if (!piece.isEmpty())
+            into.append(piece);
+        if (at < 0)
+            return;
+        from = at + separator.size();
+    }
+}
+
+QString SettingsStore::encodePatternList(const QStringList& patterns) {
+    return patterns.join(separator);
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "platform/Beeper.h"
+#include "platform/BusyPointer.h"
+#include "platform/Clock.h"
+#include "platform/InstanceLock.h"
+#include "platform/MessageBoxes.h"
+#include "platform/ProcessExit.h"
+#include "platform/StartWithLogin.h"
+
+#include <QMap>
+#include <QStringList>
+#include <functional>
+#include <stdexcept>
+
+// Records the message boxes instead of showing them. `onShow` runs while the box would be up.
+class RecordingMessageBoxes : public MessageBoxes {
+public:
+    void information(const QString& title, const QString& text) override {
+        titles.append(title);
+        texts.append(text);
+        if (onShow)
+            onShow(text);
+    }
+    QStringList titles;
+    QStringList texts;
+    std::function<void(const QString&)> onShow;
+};
+
+class RecordingBeeper : public Beeper {
+public:
+    void beep() override { ++beeps; }
+    int beeps = 0;
+};
+
+class RecordingBusyPointer : public BusyPointer {
+public:
+    void setBusy() override {
+        busy = true;
+        events.append(QStringLiteral("busy"));
+    }
+    void setDefault() override {
+        busy = false;
+        events.append(QStringLiteral("default"));
+    }
+    bool busy = false;
+    QStringList events;
+};
+
+class FakeInstanceLock : public InstanceLock {
+public:
+    bool tryLock() override { return available; }
+    bool available = true;
+};
+
+// The process end as an exception, so a test can run the exit command and look at what it left.
+struct ProcessEnded : std::runtime_error {
+    explicit ProcessEnded(int c) : std::runtime_error("process ended"), code(c) {}
+    int code;
+};
+
+class RecordingProcessExit : public ProcessExit {
+public:
+    void exitNow(int code) override {
+        ++exits;
+        lastCode = code;
+        if (onExit)
+            onExit();
+    }
+    int exits = 0;
+    int lastCode = -1;
+    std::function<void()> onExit;
+};
+
+// A start-with-login list kept in memory.
+class MemoryStartWithLogin : public StartWithLogin {
+public:
+    bool setEntry(const QString& name, const QString& command) override {
+        entries[name] = command;
+        ++writes;
+        return true;
+    }
+    void removeEntry(const QString& name) override {
+        entries.remove(name);
+        ++removals;
+    }
+    bool hasEntry(const QString& name) const override { return entries.contains(name); }
+    QMap<QString, QString> entries;
+    int writes = 0;
+    int removals = 0;
+};
+
+// The system clock run faster, with a date and time of day that a test can set.
+class TestClock : public SystemClock {
+public:
+    explicit TestClock(double scale = 0.01) : SystemClock(scale) {}
+    QString shortDate() const override { return date.isEmpty() ? SystemClock::shortDate() : date; }
+    QString longTime() const override { return time.isEmpty() ? SystemClock::longTime() : time; }
+    QString date;
+    QString time;
+};
