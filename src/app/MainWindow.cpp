@@ -77,16 +77,20 @@ FormTimer* MainWindow::timer(const QString& name) const {
     return findChild<FormTimer*>(name, Qt::FindDirectChildrenOnly);
 }
 
+// Sizes set in twips are remembered exactly, so that 2184 twips read back as 2184 even though the
+// window itself can only be a whole number of pixels; a size changed in pixels reads as pixels.
 int MainWindow::widthTwips() const {
-    return Twips::fromPixels(width());
+    return Twips::toPixels(m_widthTwips) == width() ? m_widthTwips : Twips::fromPixels(width());
 }
 int MainWindow::heightTwips() const {
-    return Twips::fromPixels(height());
+    return Twips::toPixels(m_heightTwips) == height() ? m_heightTwips : Twips::fromPixels(height());
 }
 void MainWindow::setWidthTwips(int twips) {
+    m_widthTwips = twips;
     resize(Twips::toPixels(twips), height());
 }
 void MainWindow::setHeightTwips(int twips) {
+    m_heightTwips = twips;
     resize(width(), Twips::toPixels(twips));
 }
 

@@ -113,6 +113,8 @@ private:
     int m_hideOnStart = 0;
     bool m_exiting = false;
     int m_commandRow = 0;
+    int m_widthTwips = 0;
+    int m_heightTwips = 0;
 
 public:
     // Controls that the window's own code and its tests reach directly.

@@ -54,7 +54,8 @@ QPushButton* MainWindow::command(const char* name, const QString& caption, const
 
 void MainWindow::buildControls() {
     setObjectName(QStringLiteral("MainWindow"));
-    resize(Twips::toPixels(designWidthTwips), Twips::toPixels(designHeightTwips));
+    setWidthTwips(designWidthTwips);
+    setHeightTwips(designHeightTwips);
 
     imgIcon = new QLabel(this);
     imgIcon->setObjectName(QStringLiteral("imgIcon"));

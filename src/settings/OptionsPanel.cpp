@@ -258,8 +258,8 @@ void OptionsPanel::toggleOptions() {
     } else {
         m_frame5->setVisible(false);
         m_window.resize(m_widthBeforeOptions, m_window.height());
-        m_window.resize(Twips::toPixels(m_window.normalWidth),
-                        Twips::toPixels(m_window.normalHeight));
+        m_window.setWidthTwips(m_window.normalWidth);
+        m_window.setHeightTwips(m_window.normalHeight);
         m_command4->setText(QStringLiteral("Options"));
     }
 }
