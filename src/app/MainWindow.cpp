@@ -63,8 +63,8 @@ MainWindow::MainWindow(Platform& platform, ProgramState& state, SettingsStore& s
             &MainWindow::exitCommand);
     connect(exit1, &QAction::triggered, this,
             [this] { findChild<QPushButton*>(QStringLiteral("exit"))->click(); });
-    connect(findChild<PictureButton*>(QStringLiteral("Image3")), &PictureButton::clicked, this,
-            &MainWindow::exitCommand);
+    wireVisibility();
+    wirePictureButtons();
     connect(findChild<QPushButton*>(QStringLiteral("Command13")), &QPushButton::clicked, this,
             &MainWindow::showAboutBox);
     connect(Text2, &QLineEdit::textChanged, this,
@@ -202,8 +202,7 @@ void MainWindow::exitCommand() {
     m_options->set_run_at_startup(m_options->startUp()->checkState() != Qt::Unchecked);
     if (m_aboutBox)
         m_aboutBox->close();
-    if (removeTray)
-        removeTray();
+    removeTrayIcon();
     load_spyware_urls();
     m_platform.processExit->exitNow(0);
 }

@@ -47,9 +47,20 @@ public:
     void setHideOnStart(int value) { m_hideOnStart = value; }
     int hideOnStart() const { return m_hideOnStart; }
 
-    // Steps of the exit command that belong to later parts of the program; each is optional.
-    std::function<void()> closeBlockedLog;
-    std::function<void()> removeTray;
+    // Work that other parts of the program do for the panel's commands. Each is optional; an
+    // unset one makes its command do nothing.
+    std::function<void()> closeBlockedLog;   // exit: close the blocked-ads log
+    std::function<void()> startBlocking;     // Image1, Command5(0), the end of a hide
+    std::function<void()> stopBlocking;      // Image2, stop, Command5(1)
+    std::function<void()> showBlockedLog;    // Image14, Image5, msg1
+    std::function<void()> openWebHelp;       // Command7
+    std::function<void()> checkForUpdate;    // Command9
+    std::function<void()> antiHijackerPanel; // Command14
+
+    // The tray: whether the icon has been put up (it stays until exit), and the right button.
+    bool trayHooked() const { return m_trayHooked; }
+    void SysTrayMouseEventHandler();
+    void RestoreMainWindow();
 
     // Size at the end of the load, in twips.
     int normalWidth = 0;
@@ -88,6 +99,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void buildControls();
@@ -102,6 +114,23 @@ private:
     void fillOpenPagesBox();
     void showAboutBox();
 
+    // Tray and visibility.
+    void wireVisibility();
+    void countdown();       // Command1
+    void command3Clicked(); // Command3
+    void hideToTray();      // Command20
+    void installTray();
+    void removeTrayIcon();
+    void reopenFromTray();      // rest1
+    void hideWithoutBlocking(); // Image25
+    void timer6Tick();          // Timer6
+    void stopStartClicked();    // stop_start
+    void hideWindow();
+    QString countdownText(const QString& seconds) const;
+    // Control panel.
+    void wirePictureButtons();
+    void press(const char* name);
+
     Platform& m_platform;
     ProgramState& m_state;
     SettingsStore& m_store;
@@ -112,6 +141,7 @@ private:
     std::function<void()> m_closeSplash;
     int m_hideOnStart = 0;
     bool m_exiting = false;
+    bool m_trayHooked = false;
     int m_commandRow = 0;
     int m_widthTwips = 0;
     int m_heightTwips = 0;

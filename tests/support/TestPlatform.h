@@ -3,6 +3,7 @@
 #include "app/Platform.h"
 #include "platform/SettingsBackend.h"
 #include "support/Recorders.h"
+#include "support/RecordingTray.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -24,6 +25,7 @@ struct TestPlatform {
         platform.instanceLock = &lock;
         platform.startWithLogin = &autostart;
         platform.processExit = &processExit;
+        platform.tray = &tray;
         platform.dataFolder = dataFolder();
         platform.executablePath = QStringLiteral("/opt/pagewarden/bin/pagewarden");
     }
@@ -58,5 +60,6 @@ struct TestPlatform {
     FakeInstanceLock lock;
     MemoryStartWithLogin autostart;
     RecordingProcessExit processExit;
+    RecordingTray tray;
     Platform platform;
 };
