@@ -87,10 +87,10 @@ private slots:
         QVERIFY2(run.at("splash closed") - t0 >= 5.0,
                  qPrintable(QString::number(run.at("splash closed") - t0)));
         QVERIFY(run.at("start-up done") - run.at("second wait") >= 5.0);
-        // The chain starts 2 s after the load with Timer8; Timer1 follows (its timing is checked
+        // The chain starts 2 s after the load with Timer8 (armed a moment before the window shows); Timer1 follows (its timing is checked
         // with the countdown).
         const double timer8 = run.at("Timer8 tick") - run.at("main window shown");
-        QVERIFY2(timer8 >= 1.9 && timer8 < 3.5, qPrintable(QString::number(timer8)));
+        QVERIFY2(timer8 >= 1.5 && timer8 < 4.0, qPrintable(QString::number(timer8)));
         // Busy during start-up, the default pointer at its end.
         QCOMPARE(tp->busy.events.first(), QStringLiteral("busy"));
         QCOMPARE(tp->busy.events.last(), QStringLiteral("default"));

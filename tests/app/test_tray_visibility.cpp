@@ -56,7 +56,7 @@ class TestTrayVisibility : public QObject {
 
 private slots:
     void normalStart_countsDownHidesAndStartsBlockingOnce() {
-        Panel p("3", 0.02);
+        Panel p("3", 0.05);
         double trayAt = 0;
         p.tp.tray.onChange = [&](const QString&) { trayAt = p.tp.clock.now(); };
         QCOMPARE(p.button("Command3")->text(), QStringLiteral("Keep visible"));
@@ -64,9 +64,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(p.starts == 1, 5000);
         QVERIFY(!p.window->isVisible());
         const double iconAfter = trayAt - p.loadedAt;
-        QVERIFY2(iconAfter >= 6.4 && iconAfter < 9.0, qPrintable(QString::number(iconAfter)));
+        QVERIFY2(iconAfter >= 6.3 && iconAfter < 11.0, qPrintable(QString::number(iconAfter)));
         const double startAfter = p.startedAt - trayAt;
-        QVERIFY2(startAfter >= 0.95 && startAfter < 2.0, qPrintable(QString::number(startAfter)));
+        QVERIFY2(startAfter >= 0.9 && startAfter < 3.0, qPrintable(QString::number(startAfter)));
         QCOMPARE(p.tp.tray.adds, 1);
         QCOMPARE(p.tp.tray.lastTip, QStringLiteral("Pagewarden 8.0"));
         QCOMPARE(p.tp.tray.lastMenu, p.window->trayMenu());
@@ -106,16 +106,17 @@ private slots:
         QTest::addColumn<QString>("seconds");
         QTest::addColumn<double>("atLeast");
         QTest::addColumn<double>("below");
-        QTest::newRow("0 hides at once") << "0" << 0.0 << 0.5;
-        QTest::newRow("4") << "4" << 4.0 << 6.0;
-        QTest::newRow("not a number counts 10") << "soon" << 10.0 << 12.0;
-        QTest::newRow("fraction counts whole seconds") << "2.9" << 2.0 << 3.5;
+        // Upper bounds leave room for a busy machine, where every wait can run late.
+        QTest::newRow("0 hides at once") << "0" << 0.0 << 1.5;
+        QTest::newRow("4") << "4" << 4.0 << 7.0;
+        QTest::newRow("not a number counts 10") << "soon" << 10.0 << 14.0;
+        QTest::newRow("fraction counts whole seconds") << "2.9" << 2.0 << 2.95;
     }
     void countdownLengths() {
         QFETCH(QString, seconds);
         QFETCH(double, atLeast);
         QFETCH(double, below);
-        Panel p(seconds, 0.01);
+        Panel p(seconds, 0.05);
         p.holdChain();
         const double t0 = p.tp.clock.now();
         double hiddenAt = -1;
