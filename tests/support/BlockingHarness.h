@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/ProgramState.h"
+#include "blocking/BlockedLog.h"
+#include "blocking/BlockingContext.h"
+#include "platform/SettingsBackend.h"
+#include "settings/SettingsStore.h"
+#include "support/FakeBrowser.h"
+#include "support/FakeLiveOptions.h"
+#include "support/Recorders.h"
+#include "support/RecordingBlockingView.h"
+
+#include <QMap>
+#include <QTemporaryDir>
+
+// A settings store kept in memory.
+class MemorySettingsBackend : public SettingsBackend {
+public:
+    std::optional<QString> read(const QString&, const QString& key,
+                                const QString& defaultValue) override {
+        return values.value(key, defaultValue);
+    }
+    bool save(const QString&, const QString& key, const QString& value) override {
+        values[key] = value;
+        writes.append(key);
+        return true;
+    }
+    QMap<QString, QString> values;
+    QStringList writes;
+};
+
+// Everything blocking runs against, as doubles: the in-memory browser, the options, the shared
+// state, a settings store in memory, the log in a temporary folder of its own, a fast clock with a
+// fixed date and time, and recorders for boxes, beeps, the pointer and the main window.
+struct BlockingHarness {
+    explicit BlockingHarness(double scale = 0.01);
+
+    QTemporaryDir dir;
+    TestClock clock;
+    FakeBrowser browser;
+    FakeLiveOptions options;
+    ProgramState state;
+    MemorySettingsBackend backend;
+    SettingsStore settings{backend};
+    BlockedLog log;
+    RecordingMessageBoxes messages;
+    RecordingBeeper beeper;
+    RecordingBusyPointer pointer;
+    RecordingBlockingView view;
+    BlockingContext context;
+
+    QString logPath() const { return dir.filePath(QStringLiteral("skipped_sites.txt")); }
+    // The log file's bytes ("" when it does not exist).
+    QByteArray logBytes() const;
+    // The log's lines without their CR LF; fails the running test if a line lacks it.
+    QStringList logLines() const;
+};
