@@ -1,0 +1,170 @@
+// What one survey pass costs, and what a waiting pass costs while nothing happens.
+//
+//   bench_survey_pass [idle-seconds]
+//
+// Part 1 runs passes with no delays ("0") over 10, 100 and 1000 windows and 0, 100 and 10 000
+// hijack patterns (none of which match, so every pattern is tested against every window). Part 2
+// lets a pass wait for a change of the window count for a few seconds of real time and reports
+// the processor time the whole process used meanwhile.
+#include "app/ProgramState.h"
+#include "blocking/BlockedLog.h"
+#include "blocking/BlockingContext.h"
+#include "blocking/BlockingController.h"
+#include "blocking/BlockingView.h"
+#include "blocking/SurveyPass.h"
+#include "platform/SettingsBackend.h"
+#include "settings/SettingsStore.h"
+#include "support/FakeBrowser.h"
+#include "support/FakeLiveOptions.h"
+#include "support/Recorders.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+class MemoryBackend : public SettingsBackend {
+public:
+    std::optional<QString> read(const QString&, const QString& key, const QString& def) override {
+        return values.value(key, def);
+    }
+    bool save(const QString&, const QString& key, const QString& value) override {
+        values[key] = value;
+        return true;
+    }
+    QMap<QString, QString> values;
+};
+
+class NullView : public BlockingView {
+public:
+    void setCaption(BlockingControl, const QString&) override {}
+    QString caption(BlockingControl) const override { return {}; }
+    void setEnabled(BlockingControl, bool) override {}
+    void setVisible(BlockingControl, bool) override {}
+};
+
+struct Rig {
+    Rig()
+        : log(dir.filePath(QStringLiteral("skipped_sites.txt")), clock, state),
+          context{browser,
+                  options,
+                  state,
+                  settings,
+                  log,
+                  clock,
+                  messages,
+                  beeper,
+                  pointer,
+                  view,
+                  QStringLiteral("Pagewarden 8.0")} {}
+    QTemporaryDir dir;
+    SystemClock clock;
+    FakeBrowser browser;
+    FakeLiveOptions options;
+    ProgramState state;
+    MemoryBackend backend;
+    SettingsStore settings{backend};
+    BlockedLog log;
+    RecordingMessageBoxes messages;
+    RecordingBeeper beeper;
+    RecordingBusyPointer pointer;
+    NullView view;
+    BlockingContext context;
+};
+
+double cpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+void passCost() {
+    std::printf("One pass, delay \"0\", no pattern matching\n");
+    std::printf("%8s %9s %7s %12s %14s\n", "windows", "patterns", "passes", "ms/pass", "us/window");
+    for (const int windows : {10, 100, 1000}) {
+        for (const int patterns : {0, 100, 10000}) {
+            Rig rig;
+            rig.options.popupKillSpeed = QStringLiteral("0");
+            rig.settings.desiredHomeUrl = QStringLiteral("http://home.example/");
+            for (int p = 0; p < patterns; ++p)
+                rig.settings.hijackPatterns.append(
+                    QStringLiteral("http://pattern-%1.example/").arg(p));
+            for (int w = 0; w < windows; ++w)
+                rig.browser.addBrowser(QStringLiteral("http://site-%1.example/page").arg(w),
+                                       QStringLiteral("Site %1").arg(w));
+            SurveyPass pass(rig.context);
+            // Warm up once, then run passes for at least 0.3 s (at least one).
+            rig.state.forcePass = true;
+            pass.run();
+            QElapsedTimer t;
+            t.start();
+            int passes = 0;
+            do {
+                rig.state.forcePass = true;
+                pass.run();
+                ++passes;
+            } while (t.nsecsElapsed() < 300'000'000LL);
+            const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6 / passes;
+            std::printf("%8d %9d %7d %12.3f %14.3f\n", windows, patterns, passes, ms,
+                        ms * 1000.0 / windows);
+            if (!rig.browser.actions.isEmpty())
+                std::printf("  unexpected: the pass acted on a window\n");
+        }
+    }
+}
+
+void idleCost(double seconds) {
+    std::printf("\nIdle: real time %.1f s per case\n", seconds);
+    std::printf("%-40s %10s %10s\n", "case", "cpu ms", "% of core");
+    const auto report = [&](const char* name, double cpu, double wall) {
+        std::printf("%-40s %10.2f %10.3f\n", name, cpu * 1000.0, 100.0 * cpu / wall);
+    };
+
+    {
+        // A pass waiting for the window count to change (the usual state of a blocking program).
+        Rig rig;
+        for (int w = 0; w < 20; ++w)
+            rig.browser.addBrowser(QStringLiteral("http://site-%1.example/").arg(w));
+        rig.state.lastWindowCount = rig.browser.count();
+        SurveyPass pass(rig.context);
+        QTimer::singleShot(static_cast<int>(seconds * 1000), &rig.browser,
+                           [&] { rig.state.hidingToTray = true; });
+        QElapsedTimer wall;
+        wall.start();
+        const double cpu0 = cpuSeconds();
+        pass.run();
+        report("pass waiting for a change", cpuSeconds() - cpu0,
+               static_cast<double>(wall.nsecsElapsed()) / 1e9);
+    }
+    {
+        // A whole cycle with "Kill popups" off: it rests between passes that return at once.
+        Rig rig;
+        rig.options.killPopupsOn = false;
+        rig.backend.values[QStringLiteral("last_used_date")] = rig.clock.shortDate();
+        BlockingController controller(rig.context);
+        QTimer::singleShot(static_cast<int>(seconds * 1000), &rig.browser,
+                           [&] { rig.state.hidingToTray = true; });
+        QElapsedTimer wall;
+        wall.start();
+        const double cpu0 = cpuSeconds();
+        controller.StartBlocking();
+        report("cycle with \"Kill popups\" off", cpuSeconds() - cpu0,
+               static_cast<double>(wall.nsecsElapsed()) / 1e9);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    double idleSeconds = 3.0;
+    if (argc > 1)
+        idleSeconds = QString::fromLocal8Bit(argv[1]).toDouble();
+    passCost();
+    idleCost(idleSeconds > 0 ? idleSeconds : 3.0);
+    return 0;
+}
