@@ -3,6 +3,7 @@
 #include "app/LiveOptions.h"
 #include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
+#include "blocking/BlockingLogging.h"
 #include "blocking/KillDelay.h"
 #include "platform/Beeper.h"
 #include "platform/MessageBoxes.h"
@@ -41,7 +42,13 @@ bool HijackCheck::delay(int times) {
 }
 
 void HijackCheck::navigateHome(WindowKey window) {
-    m_ctx.browser.navigate(window, m_ctx.settings.desiredHomeUrl);
+    if (!m_ctx.browser.navigate(window, m_ctx.settings.desiredHomeUrl))
+        qCDebug(lcBlocking) << "navigate home failed for window" << window;
+}
+
+void HijackCheck::reload(WindowKey window) {
+    if (!m_ctx.browser.refresh(window))
+        qCDebug(lcBlocking) << "reload failed for window" << window;
 }
 
 void HijackCheck::beepIfChecked() {
@@ -110,7 +117,7 @@ bool HijackCheck::run(WindowKey window) {
             } else {
                 if (!redirect(window))
                     return false;
-                m_ctx.browser.refresh(window);
+                reload(window);
             }
         }
 
@@ -137,7 +144,7 @@ bool HijackCheck::run(WindowKey window) {
         }
         if (!delay(2))
             return false;
-        m_ctx.browser.refresh(window);
+        reload(window);
     }
     return true;
 }

@@ -38,6 +38,8 @@ public:
     bool delay(int times = 1);
     // Navigate to the home page; a failure leaves the window as it was.
     void navigateHome(WindowKey window);
+    // Refresh; a failure is skipped.
+    void reload(WindowKey window);
     void beepIfChecked();
     // A diagnostic box in debug mode; false when the pass should stop.
     bool debugMessage(const QString& text);

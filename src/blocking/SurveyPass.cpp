@@ -3,6 +3,7 @@
 #include "app/LiveOptions.h"
 #include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
+#include "blocking/BlockingLogging.h"
 #include "blocking/BlockingView.h"
 #include "blocking/HijackCheck.h"
 #include "platform/Beeper.h"
@@ -156,7 +157,8 @@ bool SurveyPass::logAndQuit(WindowKey window, KillDelay& delay, const QString& d
         if (!delay.stillWanted())
             return false;
     }
-    m_ctx.browser.quit(window);
+    if (!m_ctx.browser.quit(window))
+        qCDebug(lcBlocking) << "quit failed for window" << window;
     return true;
 }
 
