@@ -2,21 +2,22 @@
 //
 //   bench_survey_pass [idle-seconds]
 //
-// Part 1 runs passes with no delays ("0") over 10, 100 and 1000 windows and 0, 100 and 10 000
-// hijack patterns (none of which match, so every pattern is tested against every window). Part 2
-// lets a pass wait for a change of the window count for a few seconds of real time and reports
-// the processor time the whole process used meanwhile.
+// The first table comes from passes with no delays ("0") over 10, 100 and 1000 windows and 0, 100
+// and 10 000 hijack patterns (none of which match, so every pattern is tested against every
+// window). The second lets a pass wait for a change of the window count for a few seconds of real
+// time and reports the processor time the whole process used meanwhile.
 #include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
 #include "blocking/BlockingController.h"
 #include "blocking/BlockingView.h"
 #include "blocking/SurveyPass.h"
-#include "platform/SettingsBackend.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeBrowser.h"
 #include "support/FakeLiveOptions.h"
+#include "support/MemorySettingsBackend.h"
 #include "support/Recorders.h"
+#include "support/RecordingBlockingView.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,26 +27,6 @@
 #include <ctime>
 
 namespace {
-
-class MemoryBackend : public SettingsBackend {
-public:
-    std::optional<QString> read(const QString&, const QString& key, const QString& def) override {
-        return values.value(key, def);
-    }
-    bool save(const QString&, const QString& key, const QString& value) override {
-        values[key] = value;
-        return true;
-    }
-    QMap<QString, QString> values;
-};
-
-class NullView : public BlockingView {
-public:
-    void setCaption(BlockingControl, const QString&) override {}
-    QString caption(BlockingControl) const override { return {}; }
-    void setEnabled(BlockingControl, bool) override {}
-    void setVisible(BlockingControl, bool) override {}
-};
 
 struct Rig {
     Rig()
@@ -66,13 +47,13 @@ struct Rig {
     FakeBrowser browser;
     FakeLiveOptions options;
     ProgramState state;
-    MemoryBackend backend;
+    MemorySettingsBackend backend;
     SettingsStore settings{backend};
     BlockedLog log;
     RecordingMessageBoxes messages;
     RecordingBeeper beeper;
     RecordingBusyPointer pointer;
-    NullView view;
+    RecordingBlockingView view;
     BlockingContext context;
 };
 

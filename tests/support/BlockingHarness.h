@@ -3,31 +3,14 @@
 #include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
-#include "platform/SettingsBackend.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeBrowser.h"
 #include "support/FakeLiveOptions.h"
+#include "support/MemorySettingsBackend.h"
 #include "support/Recorders.h"
 #include "support/RecordingBlockingView.h"
 
-#include <QMap>
 #include <QTemporaryDir>
-
-// A settings store kept in memory.
-class MemorySettingsBackend : public SettingsBackend {
-public:
-    std::optional<QString> read(const QString&, const QString& key,
-                                const QString& defaultValue) override {
-        return values.value(key, defaultValue);
-    }
-    bool save(const QString&, const QString& key, const QString& value) override {
-        values[key] = value;
-        writes.append(key);
-        return true;
-    }
-    QMap<QString, QString> values;
-    QStringList writes;
-};
 
 // Everything blocking runs against, as doubles: the in-memory browser, the options, the shared
 // state, a settings store in memory, the log in a temporary folder of its own, a fast clock with a
