@@ -126,8 +126,9 @@ bool SurveyPass::examine(WindowKey window, KillDelay& delay) {
         }
         if (options.killAllBrowsers())
             found = false;
+        // A visibility that cannot be read makes the whole test hold, as with the popup rule.
         const std::optional<bool> visible = browser.visible(window);
-        if (!found && (!visible || *visible) && !killedNow) {
+        if (!visible || (!found && *visible && !killedNow)) {
             if (!state.logViewerOpen) {
                 if (options.beepOnKill())
                     m_ctx.beeper.beep();

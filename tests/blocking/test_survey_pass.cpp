@@ -433,8 +433,10 @@ private slots:
             << int(Op::Handle) << false << true << true << false << 0 << 0 << 0;
         QTest::newRow("visible: new browser closed")
             << int(Op::Visible) << false << true << true << false << 1 << 1 << 1;
-        QTest::newRow("visible: existing browser spared")
-            << int(Op::Visible) << false << true << true << true << 0 << 0 << 0;
+        QTest::newRow("visible: existing browser closed too")
+            << int(Op::Visible) << false << true << true << true << 1 << 1 << 1;
+        QTest::newRow("visible, kill options off: spared")
+            << int(Op::Visible) << false << true << false << false << 0 << 0 << 0;
     }
     void failingOperations() {
         QFETCH(int, op);
