@@ -157,17 +157,6 @@ private slots:
         QVERIFY(h.log.logFileOpen());
         QCOMPARE(h.logLines().size(), 2);
     }
-
-    void recordTexts() {
-        QCOMPARE(LogRecords::closedWindow(QStringLiteral("u"), QStringLiteral("t")),
-                 QStringLiteral("u<===>t"));
-        QCOMPARE(LogRecords::redirectedWindow(QStringLiteral("u"), QString(),
-                                              QStringLiteral("http://home/")),
-                 QStringLiteral("u<===> , redirected to http://home/"));
-        QCOMPARE(
-            LogRecords::daySeparator(QStringLiteral("12/4/2026"), QStringLiteral("9:00:01 AM")),
-            QStringLiteral("------------ 12/4/2026 9:00:01 AM ----------"));
-    }
 };
 
 PAGEWARDEN_TEST_MAIN(TestBlockedLog, QCoreApplication)
