@@ -8,7 +8,10 @@
 #include "app/ProductInfo.h"
 #include "app/ProgramState.h"
 #include "app/Twips.h"
+#include "blocking/BlockedLog.h"
+#include "blocking/BlockingController.h"
 #include "hijack/OpenPages.h"
+#include "platform/BrowserWindows.h"
 #include "platform/ProcessExit.h"
 #include "settings/OptionsPanel.h"
 #include "settings/SettingsStore.h"
@@ -65,6 +68,7 @@ MainWindow::MainWindow(Platform& platform, ProgramState& state, SettingsStore& s
             [this] { findChild<QPushButton*>(QStringLiteral("exit"))->click(); });
     wireVisibility();
     wirePictureButtons();
+    wireBlocking();
     connect(findChild<QPushButton*>(QStringLiteral("Command13")), &QPushButton::clicked, this,
             &MainWindow::showAboutBox);
     connect(Text2, &QLineEdit::textChanged, this,

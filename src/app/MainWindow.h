@@ -1,12 +1,17 @@
 #pragma once
 
 #include "app/LiveOptions.h"
+#include "blocking/BlockingView.h"
 
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class AboutBox;
+class BlockedLog;
+class BlockingController;
+class BrowserWindows;
 class FormTimer;
 class OptionsPanel;
 class PictureButton;
@@ -25,7 +30,7 @@ struct ProgramState;
 // The control panel: picture buttons in three rows, the countdown texts, the options panel, the
 // anti-hijacker panel and, below what the normal height shows, the layer of command buttons that
 // the pictures press. Every control is a named Qt object, so it can be found by its name.
-class MainWindow : public QWidget, public LiveOptions {
+class MainWindow : public QWidget, public LiveOptions, public BlockingView {
     Q_OBJECT
 public:
     MainWindow(Platform& platform, ProgramState& state, SettingsStore& store, ColourScheme& scheme,
@@ -83,6 +88,18 @@ public:
     QString popupKillSpeedText() const override;
     QString secondsBeforeStartText() const override;
 
+    // BlockingView: the captions, buttons, pictures and timers that blocking changes.
+    void setCaption(BlockingControl control, const QString& text) override;
+    QString caption(BlockingControl control) const override;
+    void setEnabled(BlockingControl control, bool enabled) override;
+    void setVisible(BlockingControl control, bool visible) override;
+    using QWidget::setEnabled;
+    using QWidget::setVisible;
+
+    // Blocking: the log of closed and redirected windows, and the start/stop of the passes.
+    BlockedLog& blockedLog() const { return *m_log; }
+    BlockingController& blocking() const { return *m_blocking; }
+
     OptionsPanel& options() const { return *m_options; }
     FormTimer* timer(const QString& name) const;
     QMenu* trayMenu() const { return m_trayMenu; }
@@ -124,11 +141,12 @@ private:
     void reopenFromTray();      // rest1
     void hideWithoutBlocking(); // Image25
     void timer6Tick();          // Timer6
-    void stopStartClicked();    // stop_start
     void hideWindow();
     QString countdownText(const QString& seconds) const;
     // Control panel.
     void wirePictureButtons();
+    void wireBlocking();
+    QObject* blockingControl(BlockingControl control) const;
     void press(const char* name);
 
     Platform& m_platform;
@@ -137,6 +155,9 @@ private:
     ColourScheme& m_scheme;
     OptionsPanel* m_options = nullptr;
     QMenu* m_trayMenu = nullptr;
+    std::unique_ptr<BrowserWindows> m_noBrowser;
+    std::unique_ptr<BlockedLog> m_log;
+    std::unique_ptr<BlockingController> m_blocking;
     QPointer<AboutBox> m_aboutBox;
     std::function<void()> m_closeSplash;
     int m_hideOnStart = 0;

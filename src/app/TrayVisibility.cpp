@@ -53,7 +53,6 @@ void MainWindow::wireVisibility() {
         if (showBlockedLog)
             showBlockedLog();
     });
-    connect(stop_start, &QAction::triggered, this, &MainWindow::stopStartClicked);
     if (m_platform.tray)
         connect(m_platform.tray, &TrayIcon::rightButtonDown, this,
                 &MainWindow::SysTrayMouseEventHandler);
@@ -234,15 +233,4 @@ void MainWindow::timer6Tick() {
     command3->repaint();
     command3->click();
     press("go");
-}
-
-void MainWindow::stopStartClicked() {
-    if (stop_start->text().contains(QLatin1String("Stop"), Qt::CaseSensitive)) {
-        stop_start->setText(startCaption);
-        press("stop");
-    } else {
-        timer(QStringLiteral("Timer6"))->setEnabled(true);
-        stop_start->setText(stopCaption);
-    }
-    Wait::processPendingEvents();
 }
