@@ -114,11 +114,14 @@ void BrowserConnector::attempt() {
         return;
     }
     const bool implicit = m_options.endpoint.trimmed().isEmpty();
-    if (m_state != State::Waiting)
-        setState(State::Connecting, QStringLiteral("Looking for a browser to guard"));
-    else
-        m_state = State::Connecting; // keep the waiting text until something new is known
-    emit stateChanged(m_state);
+    // After a failure the text stays as it is until something new is known.
+    setState(State::Connecting, m_state == State::Waiting
+                                    ? m_status
+                                    : QStringLiteral("Looking for a browser to guard"));
+    if (!m_options.attach && m_options.launch) {
+        launchBrowser(QStringLiteral("attaching is off"));
+        return;
+    }
     probeEndpoint(*endpoint, implicit);
 }
 

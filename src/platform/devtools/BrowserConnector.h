@@ -31,6 +31,8 @@ struct BrowserConnectionOptions {
     QStringList extraArguments;
     // Launch a browser when no endpoint answers (only with an empty `endpoint`).
     bool launch = true;
+    // Look for a running browser at the endpoint first. Off: launch straight away.
+    bool attach = true;
 
     // Back-off between attempts after a failure or a lost browser.
     int firstRetryMs = 1000;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -16,24 +17,34 @@ void makeNonBlocking(int fd) {
 }
 
 // Writing to a pipe whose reader died raises SIGPIPE, whose default action ends the whole
-// program. A browser that crashes must never take us with it, so the signal is ignored and the
-// write fails with EPIPE instead. Only the default action is replaced; a handler someone else
-// installed is left alone.
-void ignoreSigpipe() {
-    struct sigaction current {};
-    if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        ::sigaction(SIGPIPE, &ignore, nullptr);
+// program. A browser that crashes must never take us with it, and the program's signal handling
+// is not ours to change: SIGPIPE is blocked for the moment of the write, and one that the write
+// raised is taken off again before it is unblocked, so the write just fails with EPIPE.
+ssize_t writeWithoutSigpipe(int fd, const char* data, size_t size) {
+    sigset_t pipeSet;
+    sigemptyset(&pipeSet);
+    sigaddset(&pipeSet, SIGPIPE);
+    sigset_t oldMask;
+    pthread_sigmask(SIG_BLOCK, &pipeSet, &oldMask);
+    sigset_t pendingBefore;
+    sigpending(&pendingBefore);
+    const bool wasPending = sigismember(&pendingBefore, SIGPIPE) == 1;
+    const ssize_t n = ::write(fd, data, size);
+    const int writeErrno = errno;
+    if (n < 0 && writeErrno == EPIPE && !wasPending) {
+        const timespec zero{};
+        while (sigtimedwait(&pipeSet, nullptr, &zero) < 0 && errno == EINTR) {
+        }
     }
+    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    errno = writeErrno;
+    return n;
 }
 
 } // namespace
 
 PipeTransport::PipeTransport(int readFd, int writeFd, QObject* parent)
     : DevToolsTransport(parent), m_readFd(readFd), m_writeFd(writeFd) {
-    ignoreSigpipe();
     makeNonBlocking(m_readFd);
     makeNonBlocking(m_writeFd);
     m_readNotifier = new QSocketNotifier(m_readFd, QSocketNotifier::Read, this);
@@ -114,8 +125,8 @@ void PipeTransport::readAvailable() {
 
 void PipeTransport::writePending() {
     while (!m_writeBuffer.isEmpty() && !m_finished) {
-        const ssize_t n = ::write(m_writeFd, m_writeBuffer.constData(),
-                                  static_cast<size_t>(m_writeBuffer.size()));
+        const ssize_t n = writeWithoutSigpipe(m_writeFd, m_writeBuffer.constData(),
+                                              static_cast<size_t>(m_writeBuffer.size()));
         if (n > 0) {
             m_writeBuffer.remove(0, n);
             continue;
