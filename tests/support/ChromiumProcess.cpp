@@ -5,6 +5,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QHostAddress>
+#include <QTcpSocket>
 #include <QThread>
 #include <QtTest>
 #include <csignal>
@@ -59,8 +61,22 @@ bool ChromiumProcess::start(const QStringList& extraArguments, quint16 port) {
         m_error = m_process->errorString();
         return false;
     }
-    // The browser writes the port it took into its profile once it listens.
+    // The browser writes the port it took into its profile once it listens on a port of its
+    // choice; on a given port we knock until it answers.
     QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired() && port != 0) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (socket.waitForConnected(1000)) {
+            m_port = port;
+            return true;
+        }
+        if (m_process->state() == QProcess::NotRunning) {
+            m_error = QStringLiteral("the browser exited at once");
+            return false;
+        }
+        QTest::qWait(100);
+    }
     while (!deadline.hasExpired()) {
         QFile file(activePort);
         if (file.open(QIODevice::ReadOnly)) {
