@@ -6,6 +6,7 @@
 #include "support/LocalHttpServer.h"
 #include "support/TestMain.h"
 
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -351,6 +352,83 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), 60000);
         QTRY_COMPARE_WITH_TIMEOUT(m_driver->pageIds().size(), 1, kWait);
         QCOMPARE(m_browser->enumerate(), QList<WindowKey>{opener});
+    }
+
+    void pageHeldWhenItsHolderDies_staysHeldUntilWeAreBack() {
+        // What happens to a new page held on its about:blank when the client that holds it dies
+        // before resuming it (as our process could).
+        QVERIFY(startAttached("/opener.html"));
+        m_browser.reset(); // only the holder below holds pages now
+        const int loadsBefore = m_server.requestCount("/popup.html");
+        DevToolsDriver holder;
+        QVERIFY(holder.connectTo(m_chromium->endpoint()));
+        QVERIFY(holder
+                    .call(QStringLiteral("Target.setAutoAttach"),
+                          QJsonObject{{QStringLiteral("autoAttach"), true},
+                                      {QStringLiteral("waitForDebuggerOnStart"), true},
+                                      {QStringLiteral("flatten"), true}})
+                    .ok);
+        // The click is sent without waiting for its answer: while the new page is held, so is
+        // the opener's renderer that shares its process, and the release is not acknowledged.
+        for (const char* type : {"mousePressed", "mouseReleased"})
+            m_driver->client()->send(
+                QStringLiteral("Input.dispatchMouseEvent"),
+                QJsonObject{{QStringLiteral("type"), QString::fromLatin1(type)},
+                            {QStringLiteral("x"), 100},
+                            {QStringLiteral("y"), 100},
+                            {QStringLiteral("button"), QStringLiteral("left")},
+                            {QStringLiteral("buttons"), 1},
+                            {QStringLiteral("clickCount"), 1}},
+                m_tabSession);
+        QTRY_COMPARE_WITH_TIMEOUT(m_driver->pageIds().size(), 2, kWait);
+        QTest::qWait(1000);
+        QCOMPARE(m_server.requestCount("/popup.html"), loadsBefore); // held: nothing fetched
+        holder.client()->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!holder.client()->isOpen(), kWait);
+        // The browser does not let it go by itself: it stays held after its holder is gone.
+        QTest::qWait(2000);
+        QCOMPARE(m_server.requestCount("/popup.html"), loadsBefore);
+        // When we are back we find it still waiting and release it.
+        BrowserConnectionOptions options;
+        options.endpoint = m_chromium->endpoint();
+        options.launch = false;
+        m_browser = std::make_unique<ChromiumBrowser>(options);
+        m_browser->start();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount("/popup.html"), loadsBefore + 1, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
+    }
+
+    void launchedBrowserThatHangs_isReplaced() {
+        QTemporaryDir profile;
+        BrowserConnectionOptions options;
+        options.attach = false;
+        options.profileFolder = profile.path() + QStringLiteral("/browser-profile");
+        options.extraArguments = ChromiumProcess::quietArguments();
+        options.heartbeatMs = 1000;
+        m_browser = std::make_unique<ChromiumBrowser>(options);
+        m_browser->start();
+        QTRY_VERIFY_WITH_TIMEOUT(m_browser->isGuarding(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_browser->count().value_or(0) >= 1, kWait);
+        const qint64 firstPid = m_browser->connector().browserProcessId();
+        QVERIFY(firstPid > 0);
+        ::kill(static_cast<pid_t>(firstPid), SIGSTOP);
+        // Reads never wait on the hung browser.
+        QElapsedTimer timer;
+        timer.start();
+        for (WindowKey key : m_browser->enumerate()) {
+            m_browser->documentTitle(key);
+            m_browser->quit(key);
+        }
+        QVERIFY(timer.elapsed() < 100);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_browser->isGuarding(), kWait);
+        QVERIFY2(m_browser->status().contains("stopped answering"),
+                 qPrintable(m_browser->status()));
+        QCOMPARE(m_browser->count(), std::optional<int>(0));
+        QTRY_VERIFY_WITH_TIMEOUT(m_browser->isGuarding(), 60000);
+        QVERIFY(m_browser->connector().browserProcessId() != firstPid);
+        QTRY_VERIFY_WITH_TIMEOUT(m_browser->count().value_or(0) >= 1, kWait);
+        // The hung one was ended, not left behind.
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(static_cast<pid_t>(firstPid), 0) != 0, kWait);
     }
 
     void attachedBrowserKilledAndStartedAgain_isGuardedAgain() {
