@@ -61,12 +61,9 @@ ChromiumBrowser::~ChromiumBrowser() {
     if (m_client)
         m_client->disconnect(this);
     m_connector->disconnect(this);
-    // Windows that were being opened will not be: say so while the callers still listen.
-    const auto requests = std::exchange(m_openRequests, {});
-    for (const OpenRequest& request : requests) {
-        if (request.done)
-            request.done(false, QStringLiteral("Pagewarden is closing."));
-    }
+    // Windows still being opened are dropped without a word: the program is ending, and a
+    // message box now would only hold up its exit.
+    m_openRequests.clear();
 }
 
 void ChromiumBrowser::start() {

@@ -70,7 +70,8 @@ struct DevToolsReply;
 //                    the target's title or address changes (targetInfo.title falls back to the
 //                    address when a page has no title, so it is not used for the title itself).
 //
-// Reads of an unknown or closed window give std::nullopt, commands give false. Every request has
+// While no browser is guarded the mirror is empty: count() is 0. Reads of an unknown or closed
+// window give std::nullopt, commands give false. Every request has
 // a timeout, so a hung or crashed page never stalls anything.
 //
 // openPage (WebPageOpener) uses Target.createTarget{url: start page, newWindow: true}, then
