@@ -12,8 +12,8 @@ QString configFolder();
 QString settingsFile(const QString& applicationTitle);
 // $XDG_DATA_HOME/pagewarden, created when missing.
 QString dataFolder();
-QString blockedLogFile();    // <data folder>/skipped_sites.txt
-QString debugMarkerFile();   // <data folder>/debug.txt
+QString blockedLogFile();       // <data folder>/skipped_sites.txt
+QString debugMarkerFile();      // <data folder>/debug.txt
 QString browserProfileFolder(); // <data folder>/browser-profile
 
 } // namespace Paths

@@ -11,6 +11,7 @@ class MessageBoxes;
 class ProcessExit;
 class SettingsBackend;
 class StartWithLogin;
+class TrayIcon;
 
 // The platform pieces the program runs on. main() fills it with the real adapters; tests fill it
 // with doubles. Nothing here is owned.
@@ -24,6 +25,7 @@ struct Platform {
     StartWithLogin* startWithLogin = nullptr;
     ProcessExit* processExit = nullptr;
     BrowserWindows* browser = nullptr; // none until a browser is guarded
+    TrayIcon* tray = nullptr;          // the notification area; may be missing
 
     QString dataFolder;     // stands in for the program's folder
     QString executablePath; // absolute path of the running executable

@@ -1,0 +1,126 @@
+#include "app/Startup.h"
+
+#include "app/MainWindow.h"
+#include "app/Platform.h"
+#include "app/ProductInfo.h"
+#include "platform/BusyPointer.h"
+#include "platform/InstanceLock.h"
+#include "platform/SettingsBackend.h"
+#include "platform/Waits.h"
+#include "shell/Artwork.h"
+#include "shell/FormStyle.h"
+#include "splash/SplashScreen.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+
+namespace {
+// Each of the two start-up pauses, in seconds.
+constexpr double startDelay = 5.0;
+
+QString advancedSetting(SettingsBackend& backend, const QString& key, const QString& fallback) {
+    const QString value =
+        backend.read(QStringLiteral("Advanced"), key, QString()).value_or(QString()).trimmed();
+    return value.isEmpty() ? fallback : value;
+}
+} // namespace
+
+Startup::Startup(Platform& platform) : m_platform(platform), m_store(*platform.settings) {}
+
+Startup::~Startup() {
+    unloadSplash();
+}
+
+void Startup::step(const QString& what) {
+    if (onStep)
+        onStep(what);
+}
+
+void Startup::unloadSplash() {
+    if (m_splash) {
+        m_splash->close();
+        delete m_splash;
+        step(QStringLiteral("splash closed"));
+    }
+}
+
+bool Startup::Main() {
+    m_state.debugMode = QFile::exists(m_platform.dataFolder + QStringLiteral("/debug.txt"));
+
+    vendorSiteUrl = advancedSetting(*m_platform.settings, QStringLiteral("vendor_site_url"),
+                                    QStringLiteral("http://www.pagewarden.example"));
+
+    if (m_platform.instanceLock && !m_platform.instanceLock->tryLock()) {
+        step(QStringLiteral("another instance runs"));
+        return false;
+    }
+
+    productPageUrl = advancedSetting(*m_platform.settings, QStringLiteral("product_page_url"),
+                                     vendorSiteUrl + QStringLiteral("/pagewarden.htm"));
+    const QString title = ProductInfo::applicationTitle();
+    QGuiApplication::setApplicationDisplayName(title);
+    m_store.load_saved_state();
+
+    // Version bookkeeping: the running version replaces a smaller saved one.
+    QString programVersion = ProductInfo::programVersion();
+    if (programVersion > m_store.savedProductVersion) {
+        m_store.savedProductVersion = programVersion;
+        m_store.save_state();
+    }
+
+    bool isNumber = false;
+    hideOnStart = m_store.getOption(SettingsKeys::hideOnStart, QStringLiteral("0"))
+                      .trimmed()
+                      .toInt(&isNumber);
+    if (!isNumber)
+        hideOnStart = 0;
+
+    if (hideOnStart != 1) {
+        m_splash = new SplashScreen(*m_platform.clock);
+        const QPixmap picture = Artwork::resourcePicture(6030);
+        m_splash->setPicture(picture);
+        m_splash->show();
+        m_splash->repaint();
+        centreOnScreen(*m_splash);
+        step(QStringLiteral("splash shown"));
+    }
+
+    m_platform.busyPointer->setBusy();
+    step(QStringLiteral("busy pointer"));
+
+    step(QStringLiteral("first wait"));
+    waitSeconds(*m_platform.clock, startDelay);
+
+    programVersion = ProductInfo::programVersion();
+    m_store.load_saved_state();
+    if (m_store.savedProductVersion.isEmpty()) {
+        m_store.savedProductVersion = programVersion;
+        m_store.save_state();
+    }
+
+    m_window = std::make_unique<MainWindow>(m_platform, m_state, m_store, m_scheme);
+    m_window->setHideOnStart(hideOnStart);
+    m_window->setSplashCloser([this] { unloadSplash(); });
+    if (hideOnStart != 1) {
+        m_window->load();
+        m_window->show();
+        m_window->activateWindow();
+        m_window->setFocus();
+        centreOnScreen(*m_window);
+        step(QStringLiteral("main window shown"));
+    } else {
+        m_window->setVisible(false);
+        m_window->load();
+        m_window->hide();
+        step(QStringLiteral("main window loaded hidden"));
+    }
+
+    step(QStringLiteral("second wait"));
+    waitSeconds(*m_platform.clock, startDelay);
+
+    unloadSplash();
+    m_platform.busyPointer->setDefault();
+    step(QStringLiteral("start-up done"));
+    return true;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/ProgramState.h"
+#include "settings/SettingsStore.h"
+#include "shell/ColourScheme.h"
+#include "splash/SplashScreen.h"
+
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class MainWindow;
+class SplashScreen;
+struct Platform;
+
+// The start-up routine: single instance, stored state, the splash, the two pauses and the main
+// window. It returns once start-up is over; the program then lives on the window's events.
+class Startup {
+public:
+    explicit Startup(Platform& platform);
+    ~Startup();
+
+    // Runs the start-up. False when another instance already runs: nothing was shown and the
+    // process should end at once.
+    bool Main();
+
+    // Each step reports itself here as it happens ("splash shown", "main window shown" …).
+    std::function<void(const QString&)> onStep;
+
+    MainWindow* mainWindow() const { return m_window.get(); }
+    SplashScreen* splash() const { return m_splash; }
+    ProgramState& state() { return m_state; }
+    SettingsStore& store() { return m_store; }
+
+    QString vendorSiteUrl;
+    QString productPageUrl;
+    int hideOnStart = 0;
+
+private:
+    void step(const QString& what);
+    void unloadSplash();
+
+    Platform& m_platform;
+    ProgramState m_state;
+    SettingsStore m_store;
+    ColourScheme m_scheme;
+    std::unique_ptr<MainWindow> m_window;
+    QPointer<SplashScreen> m_splash;
+};

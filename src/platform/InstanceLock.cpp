@@ -18,6 +18,11 @@ bool LockFileInstanceLock::tryLock() {
     return m_lock->tryLock(0);
 }
 
+void LockFileInstanceLock::unlock() {
+    if (m_lock)
+        m_lock->unlock();
+}
+
 QString LockFileInstanceLock::defaultPath() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty())

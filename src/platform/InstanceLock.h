@@ -21,6 +21,8 @@ public:
     explicit LockFileInstanceLock(QString path);
     ~LockFileInstanceLock() override;
     bool tryLock() override;
+    // Gives the lock back (the process is about to end).
+    void unlock();
 
     static QString defaultPath();
 

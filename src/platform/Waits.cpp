@@ -12,7 +12,8 @@ Wait::~Wait() {
 
 bool Wait::sleep(double seconds) {
     m_woken = false;
-    const int ms = seconds > 0 ? m_clock.timerInterval(static_cast<int>(seconds * 1000.0 + 0.5)) : 0;
+    const int ms =
+        seconds > 0 ? m_clock.timerInterval(static_cast<int>(seconds * 1000.0 + 0.5)) : 0;
     if (ms <= 0) {
         processPendingEvents();
         return false;

@@ -36,9 +36,12 @@ private slots:
     void applicationTitle_isFormedFromTheIdentifier_data() {
         QTest::addColumn<QString>("identifier");
         QTest::addColumn<QString>("title");
-        QTest::newRow("product") << "pagewarden_8.0" << "Pagewarden 8.0";
-        QTest::newRow("several words") << "page_warden_pro_2.1" << "Page Warden Pro 2.1";
-        QTest::newRow("already capital") << "Pagewarden_8.0" << "Pagewarden 8.0";
+        QTest::newRow("product") << "pagewarden_8.0"
+                                 << "Pagewarden 8.0";
+        QTest::newRow("several words") << "page_warden_pro_2.1"
+                                       << "Page Warden Pro 2.1";
+        QTest::newRow("already capital") << "Pagewarden_8.0"
+                                         << "Pagewarden 8.0";
     }
     void applicationTitle_isFormedFromTheIdentifier() {
         QFETCH(QString, identifier);

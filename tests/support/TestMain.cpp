@@ -28,8 +28,7 @@ void isolate() {
     make("XDG_STATE_HOME", ".local/state");
     make("XDG_RUNTIME_DIR", "runtime");
     QFile::setPermissions(QString::fromLocal8Bit(root + "/runtime"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                              QFileDevice::ExeOwner);
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::atexit([] {

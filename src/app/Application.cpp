@@ -1,0 +1,97 @@
+#include "app/Application.h"
+
+#include "app/ExitSignals.h"
+#include "app/MainWindow.h"
+#include "app/Paths.h"
+#include "app/Platform.h"
+#include "app/ProductInfo.h"
+#include "app/Startup.h"
+#include "platform/Beeper.h"
+#include "platform/BusyPointer.h"
+#include "platform/Clock.h"
+#include "platform/InstanceLock.h"
+#include "platform/MessageBoxes.h"
+#include "platform/ProcessExit.h"
+#include "platform/SettingsBackend.h"
+#include "platform/StartWithLogin.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QStyleFactory>
+#include <cstdio>
+
+int runPagewarden(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("pagewarden"));
+    QApplication::setApplicationVersion(ProductInfo::programVersion());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Closes popup advertisements and sends hijacked pages back to your home "
+                       "page. Pagewarden takes no arguments."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    if (!parser.parse(QApplication::arguments())) {
+        std::fprintf(stderr, "pagewarden: %s\nTry 'pagewarden --help'.\n",
+                     qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "pagewarden: takes no arguments\nTry 'pagewarden --help'.\n");
+        return 2;
+    }
+
+    if (QStyleFactory::keys().contains(QStringLiteral("Fusion")))
+        QApplication::setStyle(QStringLiteral("Fusion"));
+
+    const QString title = ProductInfo::applicationTitle();
+    // Developers and the program's own tests may run the clock faster (for example 0.02 turns the
+    // 5-second start-up pauses into 0.1 s); users never need this.
+    bool scaleOk = false;
+    double scale = qEnvironmentVariable("PAGEWARDEN_CLOCK_SCALE").toDouble(&scaleOk);
+    if (!scaleOk || scale <= 0 || scale > 100)
+        scale = 1.0;
+    SystemClock clock(scale);
+    IniSettingsBackend settings(Paths::settingsFile(title));
+    QtMessageBoxes messages;
+    QtBeeper beeper;
+    QtBusyPointer busyPointer;
+    LockFileInstanceLock instanceLock(LockFileInstanceLock::defaultPath());
+    XdgAutostart startWithLogin;
+    ImmediateProcessExit processExit;
+    processExit.atExit([&instanceLock] { instanceLock.unlock(); });
+
+    Platform platform;
+    platform.clock = &clock;
+    platform.settings = &settings;
+    platform.messages = &messages;
+    platform.beeper = &beeper;
+    platform.busyPointer = &busyPointer;
+    platform.instanceLock = &instanceLock;
+    platform.startWithLogin = &startWithLogin;
+    platform.processExit = &processExit;
+    platform.dataFolder = Paths::dataFolder();
+    platform.executablePath = QApplication::applicationFilePath();
+
+    Startup startup(platform);
+
+    // Logging out, SIGTERM and Ctrl+C leave through the exit command so nothing is lost.
+    const auto leave = [&startup, &processExit] {
+        if (MainWindow* window = startup.mainWindow())
+            window->exitCommand();
+        else
+            processExit.exitNow(0);
+    };
+    ExitSignals exitSignals;
+    QObject::connect(&exitSignals, &ExitSignals::exitRequested, &app, leave);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, leave);
+
+    if (!startup.Main())
+        return 0;
+    return app.exec();
+}

@@ -1,0 +1,85 @@
+#include "blocking/BlockedLog.h"
+
+#include "app/ProgramState.h"
+#include "blocking/BlockingLogging.h"
+#include "platform/Clock.h"
+#include "platform/Waits.h"
+
+#include <QFileInfo>
+
+BlockedLog::BlockedLog(QString filePath, const Clock& clock, ProgramState& state)
+    : m_path(std::move(filePath)), m_clock(clock), m_state(state) {}
+
+BlockedLog::~BlockedLog() {
+    CloseBlockedLog();
+}
+
+bool BlockedLog::open() {
+    m_file.setFileName(m_path);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        qCDebug(lcBlocking) << "cannot open the blocked-ads log" << m_path << m_file.errorString();
+        return false;
+    }
+    m_logFileOpen = true;
+    return true;
+}
+
+void BlockedLog::LogBlocked(const QString& record) {
+    if (record.isEmpty())
+        return;
+
+    // Let queued work run first (a redirect pass may log in between); the open state is tested
+    // only after that.
+    Wait::processPendingEvents();
+
+    // Somebody may have deleted the file while we held it open; writing on would append to a file
+    // nobody can see any more, so start a new one in its place.
+    if (m_logFileOpen && !QFileInfo::exists(m_path)) {
+        qCDebug(lcBlocking) << "the blocked-ads log went away; starting it again" << m_path;
+        CloseBlockedLog();
+    }
+    if (!m_logFileOpen)
+        open();
+
+    const QString today = m_clock.shortDate();
+    QString line = record;
+    if (today.isEmpty() || !record.contains(today, Qt::CaseSensitive)) {
+        line += QLatin1Char(' ') + today + QLatin1Char(' ') + m_clock.longTime();
+        // Counted whether or not the write below succeeds: a failed write is skipped like every
+        // other failing step, and the count goes on.
+        ++m_state.adsLoggedThisSession;
+    }
+    line += QStringLiteral("\r\n");
+
+    if (!m_logFileOpen)
+        return; // the record is lost; open() has reported why
+    const QByteArray bytes = line.toUtf8();
+    if (m_file.write(bytes) != bytes.size() || !m_file.flush()) {
+        qCDebug(lcBlocking) << "cannot write the blocked-ads log" << m_path << m_file.errorString();
+        // Try a fresh open with the next record rather than writing into a broken handle.
+        CloseBlockedLog();
+    }
+}
+
+void BlockedLog::CloseBlockedLog() {
+    if (m_file.isOpen())
+        m_file.close();
+    m_logFileOpen = false;
+}
+
+namespace LogRecords {
+
+QString closedWindow(const QString& url, const QString& title) {
+    return url + QStringLiteral("<===>") + title;
+}
+
+QString redirectedWindow(const QString& url, const QString& title, const QString& homeUrl) {
+    return closedWindow(url, title) + QStringLiteral(" , redirected to ") + homeUrl;
+}
+
+QString daySeparator(const QString& date, const QString& time) {
+    return QStringLiteral("------------ ") + date + QLatin1Char(' ') + time +
+           QStringLiteral(" ----------");
+}
+
+} // namespace LogRecords

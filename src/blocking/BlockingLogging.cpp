@@ -1,0 +1,3 @@
+#include "blocking/BlockingLogging.h"
+
+Q_LOGGING_CATEGORY(lcBlocking, "pagewarden.blocking", QtWarningMsg)

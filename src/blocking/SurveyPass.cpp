@@ -1,0 +1,174 @@
+#include "blocking/SurveyPass.h"
+
+#include "app/LiveOptions.h"
+#include "app/ProgramState.h"
+#include "blocking/BlockedLog.h"
+#include "blocking/BlockingLogging.h"
+#include "blocking/BlockingView.h"
+#include "blocking/HijackCheck.h"
+#include "platform/Beeper.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Waits.h"
+
+namespace {
+// How often a waiting pass looks at the window count when nothing wakes it earlier.
+constexpr double pollSeconds = 0.1;
+} // namespace
+
+SurveyPass::SurveyPass(const BlockingContext& context) : m_ctx(context) {}
+
+SurveyPass::Outcome SurveyPass::run(const std::function<bool()>& stillWanted) {
+    const LiveOptions& options = m_ctx.options;
+    ProgramState& state = m_ctx.state;
+    if (!options.killPopups())
+        return Outcome::Skipped;
+
+    if (!waitForChange(stillWanted) || !holdWhileStopped(stillWanted))
+        return Outcome::GivenUp;
+    state.forcePass = false;
+
+    // The guard counter of the waits starts afresh with every pass.
+    KillDelay delay(m_ctx.clock, options, stillWanted, m_guardLimit);
+    delay.observer = m_delayObserver;
+    const auto finish = [&](Outcome outcome) {
+        m_lastDelays = delay.waitsSpent();
+        m_lastGuardRounds = delay.guardRounds();
+        return outcome;
+    };
+
+    // The pass waits one delay before walking the windows, so a page that has just opened a popup
+    // has had a moment to settle.
+    if (!delay())
+        return finish(Outcome::GivenUp);
+    if (const std::optional<int> count = m_ctx.browser.count())
+        state.lastWindowCount = *count;
+
+    const QList<WindowKey> windows = m_ctx.browser.enumerate();
+    for (const WindowKey window : windows) {
+        if (!examine(window, delay))
+            return finish(Outcome::GivenUp);
+    }
+    return finish(Outcome::Walked);
+}
+
+bool SurveyPass::waitForChange(const std::function<bool()>& stillWanted) {
+    ProgramState& state = m_ctx.state;
+    // Wakes at once when the browser reports a new count, so a popup is handled one delay after it
+    // appears; the 100 ms rounds keep the flags (force, hide) answered in time.
+    Wait wait(m_ctx.clock);
+    wait.wakeOn(&m_ctx.browser, &BrowserWindows::countChanged);
+    // No count seen yet counts as 0. A count that cannot be read is taken as unchanged.
+    const auto unchanged = [&] {
+        const std::optional<int> count = m_ctx.browser.count();
+        return !count || *count == state.lastWindowCount.value_or(0);
+    };
+    while (unchanged() && !state.hidingToTray && !state.forcePass) {
+        wait.sleep(pollSeconds);
+        if (stillWanted && !stillWanted())
+            return false;
+    }
+    return true;
+}
+
+bool SurveyPass::holdWhileStopped(const std::function<bool()>& stillWanted) {
+    Wait wait(m_ctx.clock);
+    while (m_ctx.state.blockingStopped) {
+        wait.sleep(pollSeconds);
+        if (stillWanted && !stillWanted())
+            return false;
+    }
+    return true;
+}
+
+bool SurveyPass::examine(WindowKey window, KillDelay& delay) {
+    BrowserWindows& browser = m_ctx.browser;
+    const LiveOptions& options = m_ctx.options;
+    ProgramState& state = m_ctx.state;
+
+    // Folder views and windows whose page has not loaded yet are left for a later pass; so is a
+    // window whose document cannot be read.
+    const std::optional<bool> html = browser.isHtmlDocument(window);
+    if (!html || !*html)
+        return true;
+
+    HijackCheck hijack(m_ctx, delay, HijackCheck::surveyRepeatBranch());
+    if (!hijack.run(window))
+        return false;
+
+    // A failing read is skipped, and the rule it tests then runs as if it had held.
+    bool killedNow = false;
+    const std::optional<bool> opener = browser.hasOpener(window);
+    const std::optional<bool> menuBar = browser.menuBar(window);
+    const bool popup = !opener || !menuBar || (*opener && !*menuBar);
+    if (popup) {
+        if (options.beepOnKill())
+            m_ctx.beeper.beep();
+        if (!delay())
+            return false;
+        // While the log viewer is open nothing is logged or closed; the window is still counted.
+        if (!state.logViewerOpen &&
+            !logAndQuit(window, delay, QStringLiteral("quitting nr. 1, kill popups3")))
+            return false;
+        if (!delay())
+            return false;
+        killedNow = true;
+        countKill();
+    }
+
+    if ((options.killBrowsers() || options.killAllBrowsers()) && !killedNow) {
+        bool found = false;
+        if (const std::optional<qint64> handle = browser.handle(window)) {
+            found = state.existingWindowHandles.contains(QString::number(*handle));
+        } else {
+            // The handle is the test of the search: a window we cannot name counts as found, so
+            // "Kill new browsers" spares it.
+            found = true;
+        }
+        if (options.killAllBrowsers())
+            found = false;
+        // A visibility that cannot be read makes the whole test hold, as with the popup rule.
+        const std::optional<bool> visible = browser.visible(window);
+        if (!visible || (!found && *visible && !killedNow)) {
+            if (!state.logViewerOpen) {
+                if (options.beepOnKill())
+                    m_ctx.beeper.beep();
+                if (!delay() ||
+                    !logAndQuit(window, delay, QStringLiteral("quitting nr. 2, kill popups3")))
+                    return false;
+            }
+            if (!delay())
+                return false;
+            countKill();
+        }
+    }
+    return true;
+}
+
+bool SurveyPass::logAndQuit(WindowKey window, KillDelay& delay, const QString& debugText) {
+    // A record that cannot be read is not logged; the window is closed all the same.
+    const std::optional<QString> url = m_ctx.browser.documentUrl(window);
+    const std::optional<QString> title = m_ctx.browser.documentTitle(window);
+    if (url && title) {
+        m_ctx.log.LogBlocked(LogRecords::closedWindow(*url, *title));
+        if (!delay.stillWanted())
+            return false;
+    }
+    if (m_ctx.state.debugMode) {
+        m_ctx.messages.information(m_ctx.applicationTitle, debugText);
+        if (!delay.stillWanted())
+            return false;
+    }
+    if (!m_ctx.browser.quit(window))
+        qCDebug(lcBlocking) << "quit failed for window" << window;
+    return true;
+}
+
+void SurveyPass::countKill() {
+    ProgramState& state = m_ctx.state;
+    ++state.popupsTerminated;
+    const QString count = QString::number(state.popupsTerminated);
+    m_ctx.view.setCaption(BlockingControl::msg1, count + QStringLiteral(" Popups terminated"));
+    const QString eliminated = count + QStringLiteral(" popup windows eliminated");
+    m_ctx.view.setCaption(BlockingControl::label28, eliminated);
+    m_ctx.view.setCaption(BlockingControl::Label2, eliminated);
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "blocking/BlockingContext.h"
+#include "blocking/KillDelay.h"
+#include "platform/BrowserWindows.h"
+
+#include <functional>
+
+// One walk over every browser window: popups (script-opened windows without a menu bar) are closed,
+// new browser windows too when the user asked for that, and every window with a page gets the
+// hijack check. Before walking, a pass waits until the number of windows differs from the one the
+// previous pass saw (or until it is forced, or the window is being hidden to the tray), holds while
+// blocking is stopped, and waits one delay.
+class SurveyPass {
+public:
+    enum class Outcome {
+        Skipped, // "Kill popups" is off: the pass returned at once
+        Walked,  // the windows were walked
+        GivenUp, // a newer blocking cycle took over while this pass waited; it stopped there
+    };
+
+    explicit SurveyPass(const BlockingContext& context);
+
+    // Runs one pass. `stillWanted` is asked after every point where events ran; once it says no,
+    // the pass touches no further window. Empty = always wanted.
+    Outcome run(const std::function<bool()>& stillWanted = {});
+
+    // Called at the start of every delay of every pass with its length; for measurements and tests.
+    void setDelayObserver(std::function<void(double seconds)> observer) {
+        m_delayObserver = std::move(observer);
+    }
+    // The guard limit of the passes' delays (tests lower it to reach it quickly).
+    void setDelayGuardLimit(int limit) { m_guardLimit = limit; }
+
+    // Delays and guard rounds spent by the last pass.
+    int lastPassDelays() const { return m_lastDelays; }
+    int lastPassGuardRounds() const { return m_lastGuardRounds; }
+
+private:
+    bool waitForChange(const std::function<bool()>& stillWanted);
+    bool holdWhileStopped(const std::function<bool()>& stillWanted);
+    // Both rules for one window; false when the pass should stop.
+    bool examine(WindowKey window, KillDelay& delay);
+    // Logs the window, shows the diagnostic in debug mode and closes it; false when the pass
+    // should stop.
+    bool logAndQuit(WindowKey window, KillDelay& delay, const QString& debugText);
+    void countKill();
+
+    BlockingContext m_ctx;
+    std::function<void(double)> m_delayObserver;
+    int m_guardLimit = KillDelay::defaultGuardLimit;
+    int m_lastDelays = 0;
+    int m_lastGuardRounds = 0;
+};

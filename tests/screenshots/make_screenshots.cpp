@@ -1,0 +1,78 @@
+// Takes the pictures of the control panel for the documentation. Run under a virtual display by
+// scripts/screenshots.sh; it draws the real windows on test doubles in a home of its own.
+
+#include "app/MainWindow.h"
+#include "support/TestMain.h"
+#include "support/WindowFixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyleFactory>
+#include <cstdio>
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 10; ++i) {
+        QApplication::processEvents();
+        QTest::qWait(30);
+    }
+}
+
+// The part of the screen a window covers, as the display shows it.
+bool shoot(QWidget& widget, const QString& path) {
+    settle();
+    QScreen* screen = widget.screen();
+    const QRect area = widget.frameGeometry();
+    QPixmap picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    if (picture.isNull())
+        picture = widget.grab();
+    const bool ok = picture.save(path);
+    std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "could not write", qPrintable(path),
+                picture.width(), picture.height());
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    TestEnvironment::isolate();
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs");
+    QDir().mkpath(out);
+
+    WindowFixture f(1.0);
+    f.tp.store(QStringLiteral("firsttime"), QStringLiteral("done"));
+    f.tp.store(QStringLiteral("wasfirsttime"), QStringLiteral("false"));
+    f.tp.store(QStringLiteral("StartUp"), QStringLiteral("1"));
+    f.tp.store(QStringLiteral("Killpopups"), QStringLiteral("1"));
+    f.tp.store(QStringLiteral("Beep"), QStringLiteral("1"));
+    f.tp.store(QStringLiteral("secondsbeforeminimize"), QStringLiteral("7"));
+    f.tp.store(QStringLiteral("popupkillspeed"), QStringLiteral(".2"));
+    MainWindow& window = f.load();
+    // The countdown's first words, as a user sees them right after the start.
+    window.findChild<QLabel*>(QStringLiteral("Label2"))
+        ->setText(QStringLiteral("Program will start after a 7 second delay. To keep visible, "
+                                 "press 'Keep visible' "));
+    window.show();
+    window.move(40, 40);
+    bool ok = shoot(window, out + QStringLiteral("/main-window.png"));
+
+    window.findChild<QPushButton*>(QStringLiteral("Command4"))->click();
+    window.move(40, 40);
+    ok = shoot(window, out + QStringLiteral("/main-window-options.png")) && ok;
+
+    window.findChild<QPushButton*>(QStringLiteral("Command4"))->click();
+    QMenu* menu = window.trayMenu();
+    window.msg1->setText(QStringLiteral("3 Popups terminated"));
+    menu->popup(QPoint(60, 60));
+    ok = shoot(*menu, out + QStringLiteral("/tray-menu.png")) && ok;
+    menu->hide();
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "app/LiveOptions.h"
+
+// The options panel's values as plain fields a test sets; read live like the real controls.
+class FakeLiveOptions : public LiveOptions {
+public:
+    bool killPopups() const override { return killPopupsOn; }
+    bool killBrowsers() const override { return killBrowsersOn; }
+    bool killAllBrowsers() const override { return killAllBrowsersOn; }
+    bool beepOnKill() const override { return beepOn; }
+    bool hideOnStartChecked() const override { return hideOnStartOn; }
+    bool startUpChecked() const override { return startUpOn; }
+    QString popupKillSpeedText() const override { return popupKillSpeed; }
+    QString secondsBeforeStartText() const override { return secondsBeforeStart; }
+
+    bool killPopupsOn = true;
+    bool killBrowsersOn = false;
+    bool killAllBrowsersOn = false;
+    bool beepOn = false;
+    bool hideOnStartOn = false;
+    bool startUpOn = true;
+    QString popupKillSpeed = QStringLiteral(".2");
+    QString secondsBeforeStart = QStringLiteral("7");
+};

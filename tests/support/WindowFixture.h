@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/MainWindow.h"
+#include "app/ProgramState.h"
+#include "settings/SettingsStore.h"
+#include "shell/ColourScheme.h"
+#include "support/TestPlatform.h"
+
+#include <memory>
+
+// A main window on test doubles, made and loaded the way the start-up does it, without the
+// start-up's pauses.
+struct WindowFixture {
+    explicit WindowFixture(double scale = 0.01, bool wipe = true) : tp(scale) {
+        if (wipe)
+            tp.wipeSettings();
+    }
+
+    MainWindow& make() {
+        store = std::make_unique<SettingsStore>(*tp.platform.settings);
+        store->load_saved_state();
+        window = std::make_unique<MainWindow>(tp.platform, state, *store, scheme);
+        // The real start runs the blocking cycle nested until the window hides again, which a
+        // test that only looks at the window does not want: count the starts instead.
+        if (!realBlocking)
+            window->startBlocking = [this] { ++blockingStarts; };
+        return *window;
+    }
+    MainWindow& load() {
+        make();
+        window->load();
+        return *window;
+    }
+
+    template <typename T> T* find(const QString& name) const { return window->findChild<T*>(name); }
+
+    bool realBlocking = false;
+    int blockingStarts = 0;
+    TestPlatform tp;
+    ProgramState state;
+    ColourScheme scheme;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<MainWindow> window;
+};
