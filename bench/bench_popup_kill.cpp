@@ -5,11 +5,21 @@
 //
 // Starts its own headless Chromium on a loopback port and a page server on 127.0.0.1; needs
 // nothing else. Prints a small table.
+#include "app/ProgramState.h"
+#include "blocking/BlockedLog.h"
+#include "blocking/BlockingContext.h"
+#include "blocking/BlockingController.h"
 #include "platform/ChromiumBrowser.h"
+#include "platform/Clock.h"
 #include "platform/devtools/DevToolsClient.h"
+#include "settings/SettingsStore.h"
 #include "support/ChromiumProcess.h"
 #include "support/DevToolsDriver.h"
+#include "support/FakeLiveOptions.h"
 #include "support/LocalHttpServer.h"
+#include "support/MemorySettingsBackend.h"
+#include "support/Recorders.h"
+#include "support/RecordingBlockingView.h"
 #include "support/TestMain.h"
 
 #include <QCoreApplication>
@@ -17,6 +27,7 @@
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -215,6 +226,107 @@ bool measureAdapter(const QString& endpoint, DevToolsDriver& driver, const QStri
     return true;
 }
 
+// Through the real blocking cycle: survey passes with the given delay between their steps close
+// the popups; a popup is gone when the mirror's count is back where it was. The next popup opens
+// once the cycle waits for a change again, so every popup meets a waiting pass.
+struct PassRig {
+    PassRig(const QString& endpoint, const QString& delay)
+        : browser(options(endpoint)),
+          log(dir.filePath(QStringLiteral("skipped_sites.txt")), clock, state),
+          context{browser,
+                  liveOptions,
+                  state,
+                  settings,
+                  log,
+                  clock,
+                  messages,
+                  beeper,
+                  pointer,
+                  view,
+                  QStringLiteral("Pagewarden 8.0")},
+          controller(context) {
+        liveOptions.popupKillSpeed = delay;
+        browser.start();
+    }
+    static BrowserConnectionOptions options(const QString& endpoint) {
+        BrowserConnectionOptions o;
+        o.endpoint = endpoint;
+        o.launch = false;
+        return o;
+    }
+    QTemporaryDir dir;
+    SystemClock clock;
+    ChromiumBrowser browser;
+    FakeLiveOptions liveOptions;
+    ProgramState state;
+    MemorySettingsBackend backend;
+    SettingsStore settings{backend};
+    BlockedLog log;
+    RecordingMessageBoxes messages;
+    RecordingBeeper beeper;
+    RecordingBusyPointer pointer;
+    RecordingBlockingView view;
+    BlockingContext context;
+    BlockingController controller;
+};
+
+QList<double> passSeries(const QString& endpoint, DevToolsDriver& driver, const QString& session,
+                         int popups, int otherTabs, const QString& delay) {
+    QList<double> latencies;
+    PassRig rig(endpoint, delay);
+    if (!waitFor([&] { return rig.browser.count().value_or(0) == 1 + otherTabs; }, 60000))
+        return latencies;
+    const int baseline = 1 + otherTabs;
+    double opened = 0;
+    double goneAt = 0;
+    bool waiting = false;
+    bool seen = false; // the popup has entered the mirror
+    int started = 0;
+    std::function<void()> next = [&] {
+        if (started == popups) {
+            rig.state.hidingToTray = true;
+            return;
+        }
+        ++started;
+        opened = 0;
+        goneAt = 0;
+        waiting = true;
+        driver.client()->send(
+            QStringLiteral("Runtime.evaluate"),
+            QJsonObject{{QStringLiteral("expression"), QStringLiteral("openOne()")},
+                        {QStringLiteral("returnByValue"), true}},
+            session, nullptr, [&](const DevToolsReply& reply) {
+                opened = reply.result.value("result").toObject().value("value").toDouble();
+            });
+    };
+    QTimer stuck; // a popup that is not closed in time ends the series
+    stuck.setSingleShot(true);
+    QObject::connect(&stuck, &QTimer::timeout, [&] {
+        std::fprintf(stderr, "pass: popup %d was not closed in time\n", started);
+        rig.state.hidingToTray = true;
+    });
+    QObject::connect(&rig.browser, &BrowserWindows::countChanged, [&] {
+        const int count = rig.browser.count().value_or(-1);
+        if (waiting && count > baseline)
+            seen = true;
+        if (!waiting || !seen || count != baseline)
+            return;
+        seen = false;
+        goneAt = wallMs();
+        waiting = false;
+        if (opened > 0)
+            latencies.append(goneAt - opened);
+        // The next one once the pass has finished with this one and waits again: its delay after
+        // the kill, the pass that follows the change of count, and a margin.
+        QTimer::singleShot(300 + static_cast<int>(3000 * delay.toDouble()), next);
+        stuck.start(20000);
+    });
+    QTimer::singleShot(500, next);
+    stuck.start(20000);
+    rig.controller.BlockingCycle();
+    return latencies;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -266,6 +378,12 @@ int main(int argc, char** argv) {
         if (!measureAdapter(chromium.endpoint(), driver, session, popups, otherTabs,
                             otherTabs == 50))
             return 1;
+        for (const QString& delay : {QStringLiteral(".05"), QStringLiteral(".2")})
+            print(
+                QStringLiteral("window.open -> gone, pass %1 s, %2 other tabs")
+                    .arg(delay)
+                    .arg(otherTabs),
+                stats(passSeries(chromium.endpoint(), driver, session, popups, otherTabs, delay)));
         print(QStringLiteral("window.open -> gone, floor again, %1 other tabs").arg(otherTabs),
               stats(floorSeries(chromium.endpoint(), driver, session, popups)));
     }

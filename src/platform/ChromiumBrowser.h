@@ -71,11 +71,24 @@ struct DevToolsReply;
 //                    address when a page has no title, so it is not used for the title itself).
 //
 // While no browser is guarded the mirror is empty: count() is 0. Reads of an unknown or closed
-// window give std::nullopt, commands give false. Every request has
-// a timeout, so a hung or crashed page never stalls anything.
+// window give std::nullopt, commands give false. Every request has a timeout (a new page is held
+// at most 5 s), so a hung or crashed page never stalls anything. A page whose creation facts
+// cannot be read in time (its renderer hangs) counts as showing its menu bar.
 //
 // openPage (WebPageOpener) uses Target.createTarget{url: start page, newWindow: true}, then
-// Page.navigate to the address once the new page has entered the mirror.
+// Page.navigate to the address once the new page has entered the mirror; `done` gets the
+// browser's own error text (net::ERR_…, "Cannot navigate to invalid URL") when that fails.
+//
+// The program makes one for the whole run:
+//
+//   ChromiumBrowser browser(BrowserConnectionOptions::fromSettings(settings,
+//                                                                  Paths::browserProfileFolder()));
+//   QObject::connect(&browser, &ChromiumBrowser::statusChanged, window, &showStatus);
+//   browser.start();
+//   GuardedPageOpener opener(browser, [&browser] { return browser.isGuarding(); }, &desktop);
+//
+// A browser we launched talks to us over a pipe and ends when the pipe closes, that is when this
+// object goes or the program ends in any way; an attached browser is left running.
 class ChromiumBrowser : public BrowserWindows, public WebPageOpener {
     Q_OBJECT
 public:
