@@ -404,10 +404,14 @@ void ChromiumBrowser::queryDocument(const QString& targetId) {
             q->titleQueryRunning = false;
             const QJsonArray facts = evaluated(reply).toArray();
             if (facts.size() == 3) {
+                // Read after the change that asked for it, so at least as new as what the
+                // events said; it also fills in what a page attached mid-navigation missed.
                 q->documentTitle = facts.at(0).toString();
                 if (!facts.at(1).toString().isEmpty())
                     q->mimeType = facts.at(1).toString();
-                q->hasDocument = true;
+                if (!facts.at(2).toString().isEmpty())
+                    q->documentUrl = facts.at(2).toString();
+                q->hasDocument = !q->mimeType.isEmpty();
             }
             if (q->titleQueryAgain)
                 queryDocument(targetId);

@@ -431,6 +431,63 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(::kill(static_cast<pid_t>(firstPid), 0) != 0, kWait);
     }
 
+    void newWindowNavigatedAtOnceByAnotherClient_arrivesWhereItWasSent() {
+        // Someone else (the user, a page, another tool) sends a brand-new window somewhere the
+        // moment it exists, while we still hold it to read its creation facts.
+        QVERIFY(startAttached("/links.html"));
+        for (int i = 0; i < 5; ++i) {
+            const QString targetId =
+                m_driver
+                    ->call(QStringLiteral("Target.createTarget"),
+                           QJsonObject{{QStringLiteral("url"), QStringLiteral("about:blank")}})
+                    .result.value("targetId")
+                    .toString();
+            QVERIFY(!targetId.isEmpty());
+            const QString session = m_driver->attach(targetId);
+            QVERIFY(!session.isEmpty());
+            m_driver->call(QStringLiteral("Page.navigate"),
+                           QJsonObject{{QStringLiteral("url"), m_server.url("/tab.html")}},
+                           session);
+            QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2 + i), kWait);
+            const WindowKey window = m_browser->enumerate().last();
+            QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(window),
+                                      std::optional<QString>("A Tab"), kWait);
+        }
+    }
+
+    void pageNavigatedWhileWeAttach_isReportedWhereItIs() {
+        // The browser has just started and its first tab is sent somewhere while the adapter is
+        // still attaching to it: the mirror must end up with the page's real document.
+        for (int round = 0; round < 2; ++round) {
+            m_chromium = std::make_unique<ChromiumProcess>();
+            QVERIFY(m_chromium->start());
+            BrowserConnectionOptions options;
+            options.endpoint = m_chromium->endpoint();
+            options.launch = false;
+            m_browser = std::make_unique<ChromiumBrowser>(options);
+            m_browser->start();
+            m_driver = std::make_unique<DevToolsDriver>();
+            QVERIFY(m_driver->connectTo(m_chromium->endpoint()));
+            const QString session = m_driver->attach(m_driver->findPage("about:blank"));
+            QVERIFY(!session.isEmpty());
+            QVERIFY(m_driver
+                        ->call(QStringLiteral("Page.navigate"),
+                               QJsonObject{{QStringLiteral("url"), m_server.url("/tab.html")}},
+                               session)
+                        .ok);
+            QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), kWait);
+            const WindowKey tab = m_browser->enumerate().first();
+            QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(tab),
+                                      std::optional<QString>("A Tab"), kWait);
+            QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentUrl(tab),
+                                      std::optional<QString>(m_server.url("/tab.html")), kWait);
+            QCOMPARE(m_browser->locationUrl(tab),
+                     std::optional<QString>(m_server.url("/tab.html")));
+            QCOMPARE(m_browser->isHtmlDocument(tab), std::optional<bool>(true));
+            cleanup();
+        }
+    }
+
     void attachedBrowserKilledAndStartedAgain_isGuardedAgain() {
         QVERIFY(startAttached("/opener.html"));
         QSignalSpy status(m_browser.get(), &ChromiumBrowser::statusChanged);
