@@ -132,6 +132,7 @@ private slots:
             buttonPage("for (let i = 0; i < 50; ++i) window.open('/popup.html?n=' + i, "
                        "'flood' + i, 'width=200,height=200')"));
         m_server.setPage("/plain.txt", "just text", "text/plain");
+        m_server.setHtml("/hang.html", "Hang", buttonPage("for (;;) {}"));
     }
 
     void cleanup() {
@@ -332,6 +333,42 @@ private slots:
         QCOMPARE(m_browser->count(), std::optional<int>(1));
         QVERIFY(m_browser->quit(tab));
         QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(0), kWait);
+    }
+
+    void hungPage_isAnsweredAtOnceAndCanBeClosed() {
+        QVERIFY(startAttached("/hang.html"));
+        const WindowKey tab = m_browser->enumerate().first();
+        // The page's script never returns; the click is not even acknowledged.
+        for (const char* type : {"mousePressed", "mouseReleased"})
+            m_driver->client()->send(
+                QStringLiteral("Input.dispatchMouseEvent"),
+                QJsonObject{{QStringLiteral("type"), QString::fromLatin1(type)},
+                            {QStringLiteral("x"), 100},
+                            {QStringLiteral("y"), 100},
+                            {QStringLiteral("button"), QStringLiteral("left")},
+                            {QStringLiteral("buttons"), 1},
+                            {QStringLiteral("clickCount"), 1}},
+                m_tabSession);
+        QTest::qWait(500);
+        // A title change asks the page for its title; the page cannot answer, yet every read
+        // is answered at once.
+        m_driver->client()->send(
+            QStringLiteral("Target.activateTarget"),
+            QJsonObject{{QStringLiteral("targetId"), m_driver->findPage("/hang.html")}});
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < 1000; ++i) {
+            m_browser->count();
+            m_browser->isHtmlDocument(tab);
+            m_browser->documentTitle(tab);
+            m_browser->locationUrl(tab);
+            m_browser->hasOpener(tab);
+        }
+        QVERIFY2(timer.elapsed() < 200, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(m_browser->refresh(tab));
+        QVERIFY(m_browser->quit(tab));
+        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(0), kWait);
+        QVERIFY(m_browser->isGuarding());
     }
 
     void floodOfFiftyPopups_allSeenAndAllClosed() {
