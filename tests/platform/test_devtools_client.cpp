@@ -1,0 +1,399 @@
+#include "platform/devtools/BrowserConnector.h"
+#include "platform/devtools/DevToolsClient.h"
+#include "platform/devtools/DevToolsTransport.h"
+#include "platform/devtools/Endpoint.h"
+#include "platform/devtools/PipeTransport.h"
+#include "platform/devtools/WebSocketTransport.h"
+#include "support/TestMain.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWebSocket>
+#include <QWebSocketServer>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// A transport the test speaks through: it keeps what the client sent and delivers what the test
+// says the browser answered.
+class ScriptedTransport : public DevToolsTransport {
+public:
+    bool isOpen() const override { return m_open; }
+    void sendMessage(const QByteArray& message) override { sent.append(message); }
+    void close() override { drop(QStringLiteral("closed by us")); }
+
+    void open() {
+        m_open = true;
+        emit opened();
+    }
+    void receive(const QByteArray& message) { emit messageReceived(message); }
+    void drop(const QString& reason) {
+        if (!m_open)
+            return;
+        m_open = false;
+        emit closed(reason);
+    }
+    QJsonObject sentObject(int i) const { return QJsonDocument::fromJson(sent.at(i)).object(); }
+
+    QList<QByteArray> sent;
+
+private:
+    bool m_open = false;
+};
+
+QByteArray json(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+class TestDevToolsClient : public QObject {
+    Q_OBJECT
+
+private slots:
+    void requests_haveIncreasingIdsAndMatchTheirReplies() {
+        auto* transport = new ScriptedTransport;
+        DevToolsClient client(transport);
+        transport->open();
+        QList<QString> answers;
+        const qint64 first =
+            client.send(QStringLiteral("A.one"), QJsonObject{{QStringLiteral("x"), 1}}, {}, nullptr,
+                        [&](const DevToolsReply& r) {
+                            answers << QStringLiteral("one:") + r.result.value("v").toString();
+                        });
+        const qint64 second =
+            client.send(QStringLiteral("A.two"), {}, QStringLiteral("S1"), nullptr,
+                        [&](const DevToolsReply& r) {
+                            answers << QStringLiteral("two:") + r.result.value("v").toString();
+                        });
+        QVERIFY(first > 0);
+        QCOMPARE(second, first + 1);
+        QCOMPARE(transport->sent.size(), 2);
+        QCOMPARE(transport->sentObject(0).value("method").toString(), QStringLiteral("A.one"));
+        QCOMPARE(transport->sentObject(0).value("params").toObject().value("x").toInt(), 1);
+        QVERIFY(!transport->sentObject(0).contains("sessionId"));
+        QCOMPARE(transport->sentObject(1).value("sessionId").toString(), QStringLiteral("S1"));
+        QCOMPARE(client.pendingRequests(), 2);
+
+        // Replies out of order still find their own request.
+        transport->receive(json({{"id", second}, {"result", QJsonObject{{"v", "b"}}}}));
+        transport->receive(json({{"id", first}, {"result", QJsonObject{{"v", "a"}}}}));
+        QCOMPARE(answers, (QList<QString>{"two:b", "one:a"}));
+        QCOMPARE(client.pendingRequests(), 0);
+    }
+
+    void errorReply_givesTheBrowsersMessage() {
+        auto* transport = new ScriptedTransport;
+        DevToolsClient client(transport);
+        transport->open();
+        DevToolsReply got;
+        const qint64 id = client.send(QStringLiteral("Page.reload"), {}, {}, nullptr,
+                                      [&](const DevToolsReply& r) { got = r; });
+        transport->receive(
+            json({{"id", id},
+                  {"error",
+                   QJsonObject{{"code", -32000}, {"message", "Not attached to an active page"}}}}));
+        QVERIFY(!got.ok);
+        QVERIFY(!got.timedOut);
+        QCOMPARE(got.error, QStringLiteral("Not attached to an active page"));
+    }
+
+    void unansweredRequest_timesOutOnceAndALateReplyIsIgnored() {
+        auto* transport = new ScriptedTransport;
+        DevToolsClient client(transport);
+        transport->open();
+        int calls = 0;
+        DevToolsReply got;
+        const qint64 id = client.send(
+            QStringLiteral("Runtime.evaluate"), {}, QStringLiteral("S"), nullptr,
+            [&](const DevToolsReply& r) {
+                ++calls;
+                got = r;
+            },
+            50);
+        QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 5000);
+        QVERIFY(got.timedOut);
+        QVERIFY(!got.ok);
+        QCOMPARE(client.pendingRequests(), 0);
+        transport->receive(json({{"id", id}, {"result", QJsonObject{}}}));
+        QCOMPARE(calls, 1);
+        QCOMPARE(client.strayReplies(), 1);
+    }
+
+    void timeouts_fireInDeadlineOrder() {
+        auto* transport = new ScriptedTransport;
+        DevToolsClient client(transport);
+        transport->open();
+        QStringList order;
+        client.send(
+            "Slow", {}, {}, nullptr, [&](const DevToolsReply&) { order << "slow"; }, 300);
+        client.send(
+            "Fast", {}, {}, nullptr, [&](const DevToolsReply&) { order << "fast"; }, 30);
+        QTRY_COMPARE_WITH_TIMEOUT(order.size(), 2, 5000);
+        QCOMPARE(order, (QStringList{"fast", "slow"}));
+    }
+
+    void events_areRoutedWithTheirSession() {
+        auto* transport = new ScriptedTransport;
+        DevToolsClient client(transport);
+        transport->open();
+        QSignalSpy events(&client, &DevToolsClient::eventReceived);
+        transport->receive(json({{"method", "Target.targetCreated"},
+                                 {"params", QJsonObject{{"targetInfo", QJsonObject{}}}}}));
+        transport->receive(json({{"method", "Page.frameNavigated"},
+                                 {"params", QJsonObject{{"frame", QJsonObject{{"id", "F"}}}}},
+                                 {"sessionId", "S7"}}));
+        QCOMPARE(events.size(), 2);
+        QCOMPARE(events.at(0).at(0).toString(), QStringLiteral("Target.targetCreated"));
+        QCOMPARE(events.at(0).at(2).toString(), QString());
+        QCOMPARE(events.at(1).at(0).toString(), QStringLiteral("Page.frameNavigated"));
+        QCOMPARE(events.at(1).at(1).toJsonObject().value("frame").toObject().value("id").toString(),
+                 QStringLiteral("F"));
+        QCOMPARE(events.at(1).at(2).toString(), QStringLiteral("S7"));
+    }
+
+    void malformedMessages_areCountedAndDoNotDisturbTheRest() {
+        auto* transport = new ScriptedTransport;
+        DevToolsClient client(transport);
+        transport->open();
+        QSignalSpy events(&client, &DevToolsClient::eventReceived);
+        bool answered = false;
+        const qint64 id =
+            client.send("X.y", {}, {}, nullptr, [&](const DevToolsReply& r) { answered = r.ok; });
+        transport->receive("this is not json");
+        transport->receive("[1, 2, 3]");
+        transport->receive(R"({"id": "seven", "result": {}})");
+        transport->receive(R"({"id": 1.5, "result": {}})");
+        transport->receive(R"({"params": {}})");
+        transport->receive(QByteArray("{\"id\":") + QByteArray(100000, '9'));
+        QCOMPARE(client.malformedMessages(), 6);
+        QCOMPARE(events.size(), 0);
+        QVERIFY(!answered);
+        transport->receive(json({{"id", id}, {"result", QJsonObject{}}}));
+        QVERIFY(answered);
+    }
+
+    void closingTransport_failsEveryPendingRequestAndSaysClosed() {
+        auto* transport = new ScriptedTransport;
+        DevToolsClient client(transport);
+        transport->open();
+        QSignalSpy closed(&client, &DevToolsClient::closed);
+        QStringList errors;
+        for (int i = 0; i < 3; ++i)
+            client.send("A.b", {}, {}, nullptr,
+                        [&](const DevToolsReply& r) { errors << (r.ok ? "ok" : r.error); });
+        transport->drop(QStringLiteral("browser gone"));
+        QCOMPARE(errors.size(), 3);
+        for (const QString& e : errors)
+            QVERIFY2(e.contains("browser gone"), qPrintable(e));
+        QCOMPARE(closed.size(), 1);
+        QVERIFY(!client.isOpen());
+
+        // Later requests fail from the event loop, without being sent.
+        bool failedLater = false;
+        QCOMPARE(client.send("A.c", {}, {}, nullptr,
+                             [&](const DevToolsReply& r) { failedLater = !r.ok; }),
+                 qint64(0));
+        QVERIFY(!failedLater);
+        QTRY_VERIFY(failedLater);
+        QCOMPARE(transport->sent.size(), 3);
+    }
+
+    void destroyedContext_silencesItsCallback() {
+        auto* transport = new ScriptedTransport;
+        DevToolsClient client(transport);
+        transport->open();
+        bool called = false;
+        auto* context = new QObject;
+        const qint64 id =
+            client.send("A.b", {}, {}, context, [&](const DevToolsReply&) { called = true; });
+        delete context;
+        transport->receive(json({{"id", id}, {"result", QJsonObject{}}}));
+        QVERIFY(!called);
+    }
+
+    void pipeTransport_splitsOnNulAndSurvivesPartialWrites() {
+        int toUs[2];
+        int fromUs[2];
+        QCOMPARE(::pipe2(toUs, O_CLOEXEC), 0);
+        QCOMPARE(::pipe2(fromUs, O_CLOEXEC), 0);
+        PipeTransport transport(toUs[0], fromUs[1]);
+        QSignalSpy received(&transport, &DevToolsTransport::messageReceived);
+        QSignalSpy closed(&transport, &DevToolsTransport::closed);
+        QTRY_VERIFY(transport.isOpen());
+
+        // Two messages, the second cut in the middle, then a large one.
+        const QByteArray big = "{\"id\":3,\"result\":{\"v\":\"" + QByteArray(300000, 'x') + "\"}}";
+        QCOMPARE(::write(toUs[1], "{\"id\":1}\0{\"id\"", 14), ssize_t(14));
+        QTRY_COMPARE(received.size(), 1);
+        QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray("{\"id\":1}"));
+        QCOMPARE(::write(toUs[1], ":2}\0", 4), ssize_t(4));
+        QTRY_COMPARE(received.size(), 2);
+        QCOMPARE(received.at(1).at(0).toByteArray(), QByteArray("{\"id\":2}"));
+        ::fcntl(toUs[1], F_SETFL, ::fcntl(toUs[1], F_GETFL) & ~O_NONBLOCK);
+        QByteArray withNul = big + '\0';
+        qsizetype written = 0;
+        // The pipe holds 64 KiB: feed it while the transport reads from the event loop.
+        ::fcntl(toUs[1], F_SETFL, ::fcntl(toUs[1], F_GETFL) | O_NONBLOCK);
+        while (written < withNul.size()) {
+            const ssize_t n = ::write(toUs[1], withNul.constData() + written,
+                                      static_cast<size_t>(withNul.size() - written));
+            if (n > 0)
+                written += n;
+            else
+                QTest::qWait(1);
+        }
+        QTRY_COMPARE(received.size(), 3);
+        QCOMPARE(received.at(2).at(0).toByteArray(), big);
+
+        // Our messages arrive NUL-terminated.
+        transport.sendMessage("{\"id\":9}");
+        char buffer[64] = {};
+        const ssize_t got = ::read(fromUs[0], buffer, sizeof buffer);
+        QCOMPARE(got, ssize_t(9));
+        QCOMPARE(QByteArray(buffer, 9), QByteArray("{\"id\":9}\0", 9));
+
+        // The browser's end closing is the end of the connection.
+        ::close(toUs[1]);
+        QTRY_COMPARE(closed.size(), 1);
+        QVERIFY(!transport.isOpen());
+        ::close(fromUs[0]);
+    }
+
+    void pipeTransport_writingToAGoneReaderFailsQuietly() {
+        int toUs[2];
+        int fromUs[2];
+        QCOMPARE(::pipe2(toUs, O_CLOEXEC), 0);
+        QCOMPARE(::pipe2(fromUs, O_CLOEXEC), 0);
+        PipeTransport transport(toUs[0], fromUs[1]);
+        QSignalSpy closed(&transport, &DevToolsTransport::closed);
+        ::close(fromUs[0]);                  // the browser died: nobody reads our messages
+        transport.sendMessage("{\"id\":1}"); // must not raise SIGPIPE on us
+        QTRY_COMPARE(closed.size(), 1);
+        ::close(toUs[1]);
+    }
+
+    void webSocketTransport_roundTripAndServerClose() {
+        QWebSocketServer server(QStringLiteral("fake browser"), QWebSocketServer::NonSecureMode);
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QWebSocket* peer = nullptr;
+        connect(&server, &QWebSocketServer::newConnection, this, [&] {
+            peer = server.nextPendingConnection();
+            connect(peer, &QWebSocket::textMessageReceived, peer, [&peer](const QString& text) {
+                const QJsonObject request = QJsonDocument::fromJson(text.toUtf8()).object();
+                peer->sendTextMessage(QString::fromUtf8(
+                    json({{"id", request.value("id")},
+                          {"result", QJsonObject{{"echo", request.value("method")}}}})));
+            });
+        });
+        auto* transport = new WebSocketTransport;
+        DevToolsClient client(transport);
+        QSignalSpy opened(&client, &DevToolsClient::opened);
+        QSignalSpy closed(&client, &DevToolsClient::closed);
+        transport->open(
+            QUrl(QStringLiteral("ws://127.0.0.1:%1/devtools/browser/x").arg(server.serverPort())));
+        QTRY_COMPARE(opened.size(), 1);
+        QString echo;
+        client.send("Browser.getVersion", {}, {}, nullptr,
+                    [&](const DevToolsReply& r) { echo = r.result.value("echo").toString(); });
+        QTRY_COMPARE(echo, QStringLiteral("Browser.getVersion"));
+        bool failed = false;
+        client.send("Never.answered", {}, {}, nullptr,
+                    [&](const DevToolsReply& r) { failed = !r.ok; });
+        QVERIFY(peer);
+        peer->disconnect();
+        peer->close();
+        QTRY_COMPARE(closed.size(), 1);
+        QVERIFY(failed);
+    }
+
+    void endpoint_acceptsLoopbackOnly() {
+        QString error;
+        auto e = DevToolsEndpoint::parse(QString(), &error);
+        QVERIFY(e);
+        QCOMPARE(e->display(), QStringLiteral("127.0.0.1:9222"));
+        e = DevToolsEndpoint::parse(QStringLiteral("localhost:9333"), &error);
+        QVERIFY(e);
+        QCOMPARE(e->display(), QStringLiteral("127.0.0.1:9333"));
+        e = DevToolsEndpoint::parse(QStringLiteral("[::1]:9444"), &error);
+        QVERIFY(e);
+        QCOMPARE(e->display(), QStringLiteral("[::1]:9444"));
+        QCOMPARE(e->versionUrl().toString(), QStringLiteral("http://[::1]:9444/json/version"));
+        e = DevToolsEndpoint::parse(QStringLiteral("http://127.0.0.2:9555/json/version"), &error);
+        QVERIFY(e);
+        QCOMPARE(e->port, quint16(9555));
+        e = DevToolsEndpoint::parse(QStringLiteral(" ws://127.0.0.1:9666/devtools/browser/abc "),
+                                    &error);
+        QVERIFY(e);
+        QCOMPARE(e->webSocketUrl("/devtools/browser/abc").toString(),
+                 QStringLiteral("ws://127.0.0.1:9666/devtools/browser/abc"));
+
+        for (const char* foreign : {"example.com:9222", "192.168.1.5:9222", "0.0.0.0:9222",
+                                    "http://10.0.0.1:9222", "[2001:db8::1]:9222"}) {
+            error.clear();
+            QVERIFY2(!DevToolsEndpoint::parse(QString::fromLatin1(foreign), &error), foreign);
+            QVERIFY2(error.contains(QStringLiteral("refusing")), qPrintable(error));
+        }
+        error.clear();
+        QVERIFY(!DevToolsEndpoint::parse(QStringLiteral("ftp://127.0.0.1:21"), &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    void connector_refusesAForeignEndpointWithoutConnecting() {
+        BrowserConnectionOptions options;
+        options.endpoint = QStringLiteral("203.0.113.7:9222");
+        BrowserConnector connector(options);
+        QSignalSpy status(&connector, &BrowserConnector::statusChanged);
+        connector.start();
+        QCOMPARE(connector.state(), BrowserConnector::State::Refused);
+        QVERIFY2(connector.status().contains(QStringLiteral("203.0.113.7")),
+                 qPrintable(connector.status()));
+        QVERIFY(connector.status().contains(QStringLiteral("only this computer")));
+        QCOMPARE(status.size(), 1);
+        QTest::qWait(200);
+        QCOMPARE(connector.state(), BrowserConnector::State::Refused);
+        QVERIFY(!connector.client());
+    }
+
+    void connector_withoutABrowserSaysSoAndKeepsTryingWithBackOff() {
+        QTemporaryDir emptyPath;
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", emptyPath.path().toLocal8Bit());
+        BrowserConnectionOptions options;
+        options.attach = false;
+        options.firstRetryMs = 20;
+        options.maxRetryMs = 80;
+        options.profileFolder = emptyPath.path() + QStringLiteral("/profile");
+        BrowserConnector connector(options);
+        QSignalSpy status(&connector, &BrowserConnector::statusChanged);
+        QSignalSpy states(&connector, &BrowserConnector::stateChanged);
+        connector.start();
+        QCOMPARE(connector.state(), BrowserConnector::State::Waiting);
+        QCOMPARE(connector.status(),
+                 QStringLiteral("No Chromium-family browser found; will try again"));
+        // It tries again and again (each attempt goes Connecting, then Waiting), said only once.
+        QTRY_VERIFY(states.size() >= 8);
+        QCOMPARE(connector.retryDelayMs(), 80);
+        QCOMPARE(connector.status(),
+                 QStringLiteral("No Chromium-family browser found; will try again"));
+        QCOMPARE(status.count(), 2); // "Looking…" once, then the verdict once
+        qputenv("PATH", oldPath);
+    }
+
+    void connector_namedExecutableMissing_isReported() {
+        BrowserConnectionOptions options;
+        options.attach = false;
+        options.executable = QStringLiteral("/nonexistent/chromium");
+        BrowserConnector connector(options);
+        connector.start();
+        QCOMPARE(connector.state(), BrowserConnector::State::Waiting);
+        QVERIFY2(connector.status().contains(QStringLiteral("/nonexistent/chromium")),
+                 qPrintable(connector.status()));
+    }
+};
+
+PAGEWARDEN_TEST_MAIN(TestDevToolsClient, QCoreApplication)
+#include "test_devtools_client.moc"

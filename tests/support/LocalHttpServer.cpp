@@ -1,0 +1,63 @@
+#include "support/LocalHttpServer.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+LocalHttpServer::LocalHttpServer(QObject* parent) : QObject(parent) {
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+}
+
+bool LocalHttpServer::start() {
+    return m_server.listen(QHostAddress::LocalHost, 0);
+}
+
+quint16 LocalHttpServer::port() const {
+    return m_server.serverPort();
+}
+
+QString LocalHttpServer::url(const QString& path) const {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+}
+
+void LocalHttpServer::setPage(const QString& path, const QByteArray& body,
+                              const QByteArray& contentType) {
+    m_pages.insert(path, Page{body, contentType});
+}
+
+void LocalHttpServer::setHtml(const QString& path, const QString& title, const QString& bodyMarkup,
+                              const QString& headMarkup) {
+    const QString html = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
+                                        "<title>%1</title>%2</head><body>%3</body></html>")
+                             .arg(title.toHtmlEscaped(), headMarkup, bodyMarkup);
+    setPage(path, html.toUtf8());
+}
+
+void LocalHttpServer::serve(QTcpSocket* socket) {
+    QByteArray request = socket->property("request").toByteArray() + socket->readAll();
+    socket->setProperty("request", request);
+    if (!request.contains("\r\n\r\n"))
+        return; // the headers are not complete yet
+    socket->disconnect(this);
+    const QList<QByteArray> requestLine = request.left(request.indexOf("\r\n")).split(' ');
+    QString path = requestLine.size() >= 2 ? QString::fromLatin1(requestLine.at(1)) : QString();
+    path = path.section(QLatin1Char('?'), 0, 0);
+    ++m_hits[path];
+    QByteArray status = "200 OK";
+    Page page;
+    if (m_pages.contains(path)) {
+        page = m_pages.value(path);
+    } else {
+        status = "404 Not Found";
+        page = Page{"<!DOCTYPE html><title>Not found</title>", "text/html"};
+    }
+    QByteArray response = "HTTP/1.1 " + status + "\r\nContent-Type: " + page.contentType +
+                          "\r\nContent-Length: " + QByteArray::number(page.body.size()) +
+                          "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n" + page.body;
+    socket->write(response);
+    socket->disconnectFromHost();
+}
