@@ -8,16 +8,20 @@
 #include "app/Startup.h"
 #include "platform/Beeper.h"
 #include "platform/BusyPointer.h"
+#include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProcessExit.h"
 #include "platform/SettingsBackend.h"
 #include "platform/StartWithLogin.h"
+#include "platform/TrayIcon.h"
+#include "shell/DesktopOpeners.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QStyleFactory>
+#include <csignal>
 #include <cstdio>
 
 int runPagewarden(int argc, char** argv) {
@@ -64,7 +68,6 @@ int runPagewarden(int argc, char** argv) {
     LockFileInstanceLock instanceLock(LockFileInstanceLock::defaultPath());
     XdgAutostart startWithLogin;
     ImmediateProcessExit processExit;
-    processExit.atExit([&instanceLock] { instanceLock.unlock(); });
 
     Platform platform;
     platform.clock = &clock;
@@ -78,7 +81,36 @@ int runPagewarden(int argc, char** argv) {
     platform.dataFolder = Paths::dataFolder();
     platform.executablePath = QApplication::applicationFilePath();
 
+    // The guarded browser, found (or launched) once we know we are the only instance.
+    ChromiumBrowser browser(
+        BrowserConnectionOptions::fromSettings(settings, Paths::browserProfileFolder()));
+    DesktopPageOpener desktopPages;
+    GuardedPageOpener webPages(
+        browser, [&browser] { return browser.isGuarding(); }, &desktopPages);
+    QtTrayIcon tray;
+    platform.browser = &browser;
+    platform.tray = &tray;
+    platform.webPages = &webPages;
+    platform.openFile = openFileWithDesktop;
+    platform.startBrowser = [&browser] { browser.start(); };
+    platform.browserStatus = [&browser] { return browser.status(); };
+
+    // The exit command ends the process at once; a browser we launched ends with us, and the
+    // lock is given back for the next start.
+    processExit.atExit([&instanceLock, &browser] {
+        if (const qint64 pid = browser.connector().browserProcessId(); pid > 0) {
+            ::kill(static_cast<pid_t>(-pid), SIGTERM);
+            ::kill(static_cast<pid_t>(pid), SIGTERM);
+        }
+        instanceLock.unlock();
+    });
+
     Startup startup(platform);
+    QObject::connect(&browser, &ChromiumBrowser::statusChanged, &app,
+                     [&startup](const QString& status) {
+                         if (MainWindow* window = startup.mainWindow())
+                             window->showBrowserStatus(status);
+                     });
 
     // Logging out, SIGTERM and Ctrl+C leave through the exit command so nothing is lost.
     const auto leave = [&startup, &processExit] {

@@ -167,6 +167,11 @@ void MainWindow::load() {
     normalHeight = heightTwips();
 }
 
+void MainWindow::showBrowserStatus(const QString& text) {
+    browserStatus->setText(text);
+    browserStatus->setToolTip(text);
+}
+
 void MainWindow::fillOpenPagesBox() {
     lstSourcefields->clear();
     lstSourcefields->addItems(m_state.openPageUrls);

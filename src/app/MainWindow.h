@@ -62,6 +62,9 @@ public:
     std::function<void()> checkForUpdate;    // Command9
     std::function<void()> antiHijackerPanel; // Command14
 
+    // Shows which browser is guarded, in one short line.
+    void showBrowserStatus(const QString& text);
+
     // The tray: whether the icon has been put up (it stays until exit), and the right button.
     bool trayHooked() const { return m_trayHooked; }
     void SysTrayMouseEventHandler();

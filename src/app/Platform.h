@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class Beeper;
 class BrowserWindows;
@@ -12,6 +13,7 @@ class ProcessExit;
 class SettingsBackend;
 class StartWithLogin;
 class TrayIcon;
+class WebPageOpener;
 
 // The platform pieces the program runs on. main() fills it with the real adapters; tests fill it
 // with doubles. Nothing here is owned.
@@ -24,8 +26,15 @@ struct Platform {
     InstanceLock* instanceLock = nullptr;
     StartWithLogin* startWithLogin = nullptr;
     ProcessExit* processExit = nullptr;
-    BrowserWindows* browser = nullptr; // none until a browser is guarded
-    TrayIcon* tray = nullptr;          // the notification area; may be missing
+    BrowserWindows* browser = nullptr;            // none until a browser is guarded
+    TrayIcon* tray = nullptr;                     // the notification area; may be missing
+    WebPageOpener* webPages = nullptr;            // new browser windows for an address
+    std::function<bool(const QString&)> openFile; // a file in the desktop's program for it
+
+    // Starts guarding the browser. Called once the program knows it is the only instance.
+    std::function<void()> startBrowser;
+    // One line that says which browser is guarded, and its changes.
+    std::function<QString()> browserStatus;
 
     QString dataFolder;     // stands in for the program's folder
     QString executablePath; // absolute path of the running executable

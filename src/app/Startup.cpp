@@ -3,12 +3,14 @@
 #include "app/MainWindow.h"
 #include "app/Platform.h"
 #include "app/ProductInfo.h"
+#include "blocking/BlockingController.h"
 #include "platform/BusyPointer.h"
 #include "platform/InstanceLock.h"
 #include "platform/SettingsBackend.h"
 #include "platform/Waits.h"
 #include "shell/Artwork.h"
 #include "shell/FormStyle.h"
+#include "shell/UrlTokens.h"
 #include "splash/SplashScreen.h"
 
 #include <QFile>
@@ -45,6 +47,24 @@ void Startup::unloadSplash() {
     }
 }
 
+void Startup::connectWindow() {
+    MainWindow& window = *m_window;
+    if (m_platform.browserStatus)
+        window.showBrowserStatus(m_platform.browserStatus());
+    if (!m_platform.webPages)
+        return;
+    m_documents =
+        std::make_unique<DocumentOpener>(*m_platform.webPages, *m_platform.messages,
+                                         ProductInfo::applicationTitle(), m_platform.openFile);
+    m_documents->vendorSiteUrl = vendorSiteUrl;
+    window.openWebHelp = [this, &window] {
+        m_documents->OpenDocument(QStringLiteral("web"), withHttpScheme(productPageUrl));
+        // The help window just opened counts as one that was already open, so "Kill new
+        // browsers" leaves it alone.
+        window.blocking().SnapshotExistingWindows();
+    };
+}
+
 bool Startup::Main() {
     m_state.debugMode = QFile::exists(m_platform.dataFolder + QStringLiteral("/debug.txt"));
 
@@ -55,6 +75,9 @@ bool Startup::Main() {
         step(QStringLiteral("another instance runs"));
         return false;
     }
+
+    if (m_platform.startBrowser)
+        m_platform.startBrowser();
 
     productPageUrl = advancedSetting(*m_platform.settings, QStringLiteral("product_page_url"),
                                      vendorSiteUrl + QStringLiteral("/pagewarden.htm"));
@@ -102,6 +125,7 @@ bool Startup::Main() {
     m_window = std::make_unique<MainWindow>(m_platform, m_state, m_store, m_scheme);
     m_window->setHideOnStart(hideOnStart);
     m_window->setSplashCloser([this] { unloadSplash(); });
+    connectWindow();
     if (hideOnStart != 1) {
         m_window->load();
         m_window->show();

@@ -3,6 +3,7 @@
 #include "app/ProgramState.h"
 #include "settings/SettingsStore.h"
 #include "shell/ColourScheme.h"
+#include "shell/DocumentOpener.h"
 #include "splash/SplashScreen.h"
 
 #include <QPointer>
@@ -33,6 +34,9 @@ public:
     ProgramState& state() { return m_state; }
     SettingsStore& store() { return m_store; }
 
+    // Opens web pages and files for the panel's commands; made once the window exists.
+    DocumentOpener* documents() const { return m_documents.get(); }
+
     QString vendorSiteUrl;
     QString productPageUrl;
     int hideOnStart = 0;
@@ -40,11 +44,13 @@ public:
 private:
     void step(const QString& what);
     void unloadSplash();
+    void connectWindow();
 
     Platform& m_platform;
     ProgramState m_state;
     SettingsStore m_store;
     ColourScheme m_scheme;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<DocumentOpener> m_documents;
     QPointer<SplashScreen> m_splash;
 };

@@ -36,6 +36,18 @@ class TestProgram : public QObject {
         return s.value("Options/" + key, "<missing>").toString();
     }
 
+    // Browser processes started with a profile inside this test's home.
+    int browsersOfThisHome() const {
+        QProcess ps;
+        ps.start("ps", {"-eo", "args"});
+        ps.waitForFinished(5000);
+        int count = 0;
+        for (const QByteArray& line : ps.readAllStandardOutput().split('\n'))
+            if (line.contains("--user-data-dir=" + home.path().toLocal8Bit()))
+                ++count;
+        return count;
+    }
+
 private slots:
     void initTestCase() {
         QDir().mkpath(home.path() + "/runtime");
@@ -99,8 +111,13 @@ private slots:
             s.setValue("Options/Killpopups", "0");
             s.setValue("Options/secondsbeforeminimize", "junk");
         }
+        // The program guards a browser of its own (headless here, without a display).
+        QTRY_VERIFY_WITH_TIMEOUT(browsersOfThisHome() > 0, 20000);
+
         ::kill(first.processId(), SIGTERM);
         QVERIFY(first.waitForFinished(10000));
+        // The browser it launched ends with it.
+        QTRY_COMPARE_WITH_TIMEOUT(browsersOfThisHome(), 0, 15000);
         QCOMPARE(first.exitStatus(), QProcess::NormalExit);
         QCOMPARE(stored("Killpopups"), QStringLiteral("1"));
         QCOMPARE(stored("secondsbeforeminimize"), QStringLiteral("7"));

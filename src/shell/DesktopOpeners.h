@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/WebPageOpener.h"
+
+#include <QString>
+
+// The desktop's default browser, for when no browser is guarded. It shows the address (or, with
+// none, the start page) in one window: opening the start page first would only leave the user an
+// extra window there.
+class DesktopPageOpener : public WebPageOpener {
+public:
+    void openPage(const QString& startPage, const QString& address, Done done) override;
+};
+
+// Opens a file in the program the desktop associates with it.
+bool openFileWithDesktop(const QString& path);
