@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/ProductInfo.h"
 #include "app/Startup.h"
+#include "platform/WebPageOpener.h"
 #include "settings/OptionsPanel.h"
 #include "splash/SplashScreen.h"
 #include "support/TestMain.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 
 namespace {
@@ -251,6 +253,37 @@ private slots:
         QVERIFY(run.names().contains("Timer8 tick"));
         QVERIFY(!run.names().contains("Timer1 tick"));
         QVERIFY(!run.startup.mainWindow()->timer("Timer1")->isEnabled());
+    }
+
+    void helpOpensTheProductPage_andTheStatusLineShows() {
+        struct Pages : WebPageOpener {
+            void openPage(const QString& start, const QString& address, Done done) override {
+                opened << start << address;
+                done(true, QString());
+            }
+            QStringList opened;
+        } pages;
+        tp->platform.webPages = &pages;
+        tp->platform.browserStatus = [] { return QStringLiteral("Guarding Chromium"); };
+        bool browserStarted = false;
+        tp->platform.startBrowser = [&] { browserStarted = true; };
+        StartupRun run(*tp);
+        QVERIFY(run.startup.Main());
+        QVERIFY(browserStarted);
+        MainWindow* w = run.startup.mainWindow();
+        QCOMPARE(w->browserStatus->text(), QStringLiteral("Guarding Chromium"));
+        w->findChild<QPushButton*>("Command7")->click();
+        QCOMPARE(pages.opened, (QStringList{"http://www.pagewarden.example",
+                                            "http://www.pagewarden.example/pagewarden.htm"}));
+    }
+
+    void secondInstance_neverStartsTheBrowser() {
+        tp->lock.available = false;
+        bool browserStarted = false;
+        tp->platform.startBrowser = [&] { browserStarted = true; };
+        StartupRun run(*tp);
+        QVERIFY(!run.startup.Main());
+        QVERIFY(!browserStarted);
     }
 
 private:
