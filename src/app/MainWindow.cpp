@@ -138,7 +138,7 @@ void MainWindow::load() {
     for (QLabel* small : {Label3, browserStatus}) {
         QFont f = small->font();
         f.setBold(false);
-        f.setPointSize(8);
+        f.setPixelSize(small == Label3 ? 11 : 10);
         small->setFont(f);
     }
 

@@ -92,7 +92,9 @@ void MainWindow::buildControls() {
 
     browserStatus = new QLabel(this);
     browserStatus->setObjectName(QStringLiteral("browserStatus"));
-    browserStatus->setGeometry(Twips::rect(3720, 1320, 2760, 240));
+    browserStatus->setGeometry(Twips::rect(3720, 1275, 2760, 375));
+    browserStatus->setWordWrap(true);
+    browserStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     placePictureButtons();
     buildAntiHijackerPanel();

@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     window.findChild<QLabel*>(QStringLiteral("Label2"))
         ->setText(QStringLiteral("Program will start after a 7 second delay. To keep visible, "
                                  "press 'Keep visible' "));
+    window.showBrowserStatus(QStringLiteral("Guarding Chromium 156 (started by Pagewarden)"));
     window.show();
     window.move(40, 40);
     bool ok = shoot(window, out + QStringLiteral("/main-window.png"));
