@@ -19,14 +19,18 @@ ChromiumProcess::~ChromiumProcess() {
 }
 
 QStringList ChromiumProcess::quietArguments() {
-    return {QStringLiteral("--no-sandbox"),
-            QStringLiteral("--disable-gpu"),
-            QStringLiteral("--disable-quic"),
-            QStringLiteral("--no-first-run"),
-            QStringLiteral("--disable-background-networking"),
-            QStringLiteral("--disable-component-update"),
-            QStringLiteral("--disable-sync"),
-            QStringLiteral("--headless=new")};
+    QStringList args{QStringLiteral("--no-sandbox"),
+                     QStringLiteral("--disable-gpu"),
+                     QStringLiteral("--disable-quic"),
+                     QStringLiteral("--no-first-run"),
+                     QStringLiteral("--disable-background-networking"),
+                     QStringLiteral("--disable-component-update"),
+                     QStringLiteral("--disable-sync")};
+    // Headless unless asked to show the windows on a display (for example under xvfb-run).
+    if (!(qEnvironmentVariableIsSet("PAGEWARDEN_E2E_HEADFUL") &&
+          !qEnvironmentVariableIsEmpty("DISPLAY")))
+        args << QStringLiteral("--headless=new");
+    return args;
 }
 
 QString ChromiumProcess::executable() {
