@@ -78,6 +78,10 @@ bool ChromiumBrowser::isGuarding() const {
     return m_client != nullptr;
 }
 
+bool ChromiumBrowser::canOpenPages() const {
+    return m_client != nullptr || m_connector->state() == BrowserConnector::State::Closed;
+}
+
 qint64 ChromiumBrowser::send(const QString& method, const QJsonObject& params,
                              const QString& sessionId,
                              std::function<void(const DevToolsReply&)> callback, int timeoutMs) {
@@ -141,6 +145,10 @@ void ChromiumBrowser::onConnected(DevToolsClient* client) {
                  m_connector->dropConnection(reply.error);
              }
          });
+    // Pages asked for while the browser was closed open now.
+    const auto deferred = std::exchange(m_deferredOpens, {});
+    for (const DeferredOpen& open : deferred)
+        openPage(open.startPage, open.address, open.done);
 }
 
 void ChromiumBrowser::onDisconnected() {
@@ -583,6 +591,20 @@ void ChromiumBrowser::sendReload(const QString& targetId, bool retry) {
 // --- new windows ---------------------------------------------------------------------------------
 
 void ChromiumBrowser::openPage(const QString& startPage, const QString& address, Done done) {
+    if (!m_client && m_connector->state() == BrowserConnector::State::Closed) {
+        // The browser we launched was closed: start it again for this page.
+        m_deferredOpens.append(DeferredOpen{startPage, address, std::move(done)});
+        m_connector->reconnect();
+        QTimer::singleShot(60000, this, [this] {
+            // Whatever still waits after a minute will not be opened.
+            const auto late = std::exchange(m_deferredOpens, {});
+            for (const DeferredOpen& open : late) {
+                if (open.done)
+                    open.done(false, QStringLiteral("The browser did not start in time."));
+            }
+        });
+        return;
+    }
     if (!m_client) {
         if (done)
             done(false, QStringLiteral("No browser is guarded just now."));

@@ -85,7 +85,7 @@ struct DevToolsReply;
 //                                                                  Paths::browserProfileFolder()));
 //   QObject::connect(&browser, &ChromiumBrowser::statusChanged, window, &showStatus);
 //   browser.start();
-//   GuardedPageOpener opener(browser, [&browser] { return browser.isGuarding(); }, &desktop);
+//   GuardedPageOpener opener(browser, [&browser] { return browser.canOpenPages(); }, &desktop);
 //
 // A browser we launched talks to us over a pipe and ends when the pipe closes, that is when this
 // object goes or the program ends in any way; an attached browser is left running.
@@ -102,6 +102,9 @@ public:
     QString status() const;
     // True while a browser is connected.
     bool isGuarding() const;
+    // True when openPage can open a window in the guarded browser: one is connected, or the one
+    // we launched was closed and openPage will start it again.
+    bool canOpenPages() const;
     BrowserConnector& connector() { return *m_connector; }
 
     // How long a new page may be held before it is resumed unread.
@@ -156,6 +159,11 @@ private:
         QString address;
         Done done;
     };
+    struct DeferredOpen {
+        QString startPage;
+        QString address;
+        Done done;
+    };
 
     void onConnected(DevToolsClient* client);
     void onDisconnected();
@@ -184,6 +192,7 @@ private:
     QHash<QString, QString> m_sessions; // sessionId -> targetId
     std::map<WindowKey, QString> m_entered;     // the mirror, in order of entry
     QHash<QString, OpenRequest> m_openRequests; // targetId -> address to go to
+    QList<DeferredOpen> m_deferredOpens;        // waiting for the browser to start again
     QHash<QString, int> m_browserGenerations;   // browser target id -> generation
     qint64 m_handleOffset = 0;
     bool m_generationKnown = false;

@@ -557,6 +557,56 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), kWait);
     }
 
+    void launchedBrowserClosedOnPurpose_isStartedAgainOnlyToOpenAPage() {
+        // A browser of ours that ends normally was closed on purpose (its last window closed, or
+        // the session ends - SIGTERM stands in for both here): it is not brought back by itself.
+        QTemporaryDir profile;
+        BrowserConnectionOptions options;
+        options.attach = false;
+        options.profileFolder = profile.path() + QStringLiteral("/browser-profile");
+        options.extraArguments = ChromiumProcess::quietArguments();
+        m_browser = std::make_unique<ChromiumBrowser>(options);
+        m_browser->start();
+        QTRY_VERIFY_WITH_TIMEOUT(m_browser->isGuarding(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_browser->count().value_or(0) >= 1, kWait);
+        const qint64 firstPid = m_browser->connector().browserProcessId();
+        ::kill(static_cast<pid_t>(firstPid), SIGTERM);
+        QTRY_COMPARE_WITH_TIMEOUT(m_browser->connector().state(), BrowserConnector::State::Closed,
+                                  kWait);
+        QCOMPARE(m_browser->count(), std::optional<int>(0));
+        QVERIFY(!m_browser->isGuarding());
+        QVERIFY(m_browser->canOpenPages());
+        QVERIFY2(m_browser->status().startsWith("The browser was closed"),
+                 qPrintable(m_browser->status()));
+        QTest::qWait(3000); // longer than the first retry
+        QCOMPARE(m_browser->connector().state(), BrowserConnector::State::Closed);
+        QCOMPARE(m_browser->connector().browserProcessId(), qint64(0));
+
+        // Opening a page starts it again and the page opens in it.
+        bool finished = false;
+        bool opened = false;
+        QString failure;
+        m_browser->openPage(m_server.url("/tab.html"), m_server.url("/landed.html"),
+                            [&](bool ok, const QString& why) {
+                                finished = true;
+                                opened = ok;
+                                failure = why;
+                            });
+        QTRY_VERIFY_WITH_TIMEOUT(finished, 60000);
+        QVERIFY2(opened, qPrintable(failure));
+        QVERIFY(m_browser->isGuarding());
+        QVERIFY(m_browser->connector().browserProcessId() != firstPid);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                for (WindowKey key : m_browser->enumerate()) {
+                    if (m_browser->documentTitle(key) == std::optional<QString>("Landed"))
+                        return true;
+                }
+                return false;
+            }(),
+            kWait);
+    }
+
     void launchedBrowser_killed_isStartedAgainByTheAdapter() {
         QTemporaryDir profile;
         BrowserConnectionOptions options;

@@ -51,6 +51,10 @@ BrowserConnector::BrowserConnector(BrowserConnectionOptions options, QObject* pa
     m_network->setProxy(QNetworkProxy::NoProxy);
     m_launcher = new BrowserLauncher(this);
     connect(m_launcher, &BrowserLauncher::exited, this, [this](int code, bool crashed) {
+        if (!crashed && code == 0 && m_launchedConnection && m_state == State::Connected) {
+            closedOnPurpose();
+            return;
+        }
         if (m_launchedConnection || m_state == State::Connecting)
             lost(crashed ? QStringLiteral("the browser crashed or was killed")
                          : QStringLiteral("the browser exited (code %1)").arg(code));
@@ -292,6 +296,33 @@ void BrowserConnector::lost(const QString& reason) {
         wasConnected
             ? QStringLiteral("Lost the browser (%1); trying again").arg(reason)
             : QStringLiteral("Could not reach the browser (%1); will try again").arg(reason));
+}
+
+void BrowserConnector::closedOnPurpose() {
+    m_heartbeatTimer.stop();
+    ++m_attemptSerial;
+    if (m_client) {
+        DevToolsClient* dropped = m_client;
+        m_client = nullptr;
+        dropped->disconnect(this);
+        dropped->close();
+        dropped->deleteLater();
+    }
+    m_live = false;
+    m_launchedConnection = false;
+    m_retryDelayMs = m_options.firstRetryMs;
+    emit disconnected();
+    setState(
+        State::Closed,
+        QStringLiteral("The browser was closed; it starts again when Pagewarden opens a page"));
+}
+
+void BrowserConnector::reconnect() {
+    if (m_state != State::Waiting && m_state != State::Closed)
+        return;
+    m_retryTimer.stop();
+    m_retryDelayMs = m_options.firstRetryMs;
+    attempt();
 }
 
 void BrowserConnector::scheduleRetry(const QString& status) {
