@@ -105,24 +105,24 @@ bool ChromiumProcess::start(const QStringList& extraArguments, quint16 port) {
 void ChromiumProcess::kill() {
     if (!m_process || m_process->state() == QProcess::NotRunning)
         return;
-    const qint64 pid = m_process->processId();
-    ::kill(static_cast<pid_t>(pid), SIGKILL);
+    const qint64 browserPid = m_process->processId();
+    ::kill(static_cast<pid_t>(browserPid), SIGKILL);
     m_process->waitForFinished(10000);
     // Its helpers follow on their own; make sure they do not linger past the test.
-    ::kill(static_cast<pid_t>(-pid), SIGKILL);
+    ::kill(static_cast<pid_t>(-browserPid), SIGKILL);
 }
 
 void ChromiumProcess::stop() {
     if (!m_process)
         return;
     if (m_process->state() != QProcess::NotRunning) {
-        const qint64 pid = m_process->processId();
+        const qint64 browserPid = m_process->processId();
         m_process->terminate();
         if (!m_process->waitForFinished(5000)) {
             m_process->kill();
             m_process->waitForFinished(5000);
         }
-        ::kill(static_cast<pid_t>(-pid), SIGKILL);
+        ::kill(static_cast<pid_t>(-browserPid), SIGKILL);
     }
     m_process.reset();
 }
