@@ -2,6 +2,7 @@
 
 #include "platform/devtools/DevToolsClient.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLoggingCategory>
@@ -30,6 +31,22 @@ const QString kDocumentFacts =
 
 bool isHtmlType(const QString& mime) {
     return mime == QLatin1String("text/html") || mime == QLatin1String("application/xhtml+xml");
+}
+
+// Whether a window opened with these window.open features shows its menu bar: a plain request
+// (no features, or a link) makes a normal window; a list of features without "menubar" (or with
+// menubar=no) makes a popup without one.
+bool menuBarRequested(const QStringList& features) {
+    if (features.isEmpty())
+        return true;
+    for (const QString& feature : features) {
+        const QString key = feature.section(QLatin1Char('='), 0, 0).trimmed().toLower();
+        const QString value = feature.section(QLatin1Char('='), 1).trimmed().toLower();
+        if (key == QLatin1String("menubar"))
+            return value.isEmpty() || value == QLatin1String("yes") ||
+                   value == QLatin1String("1") || value == QLatin1String("true");
+    }
+    return false;
 }
 
 bool isGuardedPage(const QJsonObject& info) {
@@ -76,6 +93,10 @@ QString ChromiumBrowser::status() const {
 
 bool ChromiumBrowser::isGuarding() const {
     return m_client != nullptr;
+}
+
+bool ChromiumBrowser::canOpenPages() const {
+    return m_client != nullptr || m_connector->state() == BrowserConnector::State::Closed;
 }
 
 qint64 ChromiumBrowser::send(const QString& method, const QJsonObject& params,
@@ -141,6 +162,10 @@ void ChromiumBrowser::onConnected(DevToolsClient* client) {
                  m_connector->dropConnection(reply.error);
              }
          });
+    // Pages asked for while the browser was closed open now.
+    const auto deferred = std::exchange(m_deferredOpens, {});
+    for (const DeferredOpen& open : deferred)
+        openPage(open.startPage, open.address, open.done);
 }
 
 void ChromiumBrowser::onDisconnected() {
@@ -152,6 +177,7 @@ void ChromiumBrowser::onDisconnected() {
     m_pages.clear();
     m_sessions.clear();
     m_entered.clear();
+    m_windowOpens.clear();
     const auto requests = std::exchange(m_openRequests, {});
     for (const OpenRequest& request : requests) {
         if (request.done)
@@ -249,9 +275,31 @@ void ChromiumBrowser::onAttached(const QJsonObject& params) {
     p.sessionId = sessionId;
     m_sessions.insert(sessionId, targetId);
     updateInfo(p, info);
+    p.canAccessOpener = info.value(QStringLiteral("canAccessOpener")).toBool();
+    const QString openerId = info.value(QStringLiteral("openerId")).toString();
+    if (waiting && !openerId.isEmpty() && !p.factsRead) {
+        auto requests = m_windowOpens.find(openerId);
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        while (requests != m_windowOpens.end() && !requests->isEmpty()) {
+            const WindowOpen request = requests->takeFirst();
+            if (now - request.at <= 5000) {
+                p.requestedMenuBar = menuBarRequested(request.features);
+                break;
+            }
+        }
+    }
     send(QStringLiteral("Page.enable"), {}, sessionId);
-    if (!p.factsRead) {
-        readCreationFacts(targetId);
+    if (!p.factsRead && waiting && !p.canAccessOpener) {
+        // No script can reach this page: it has no opener, and its renderer would not answer
+        // before it runs anyway.
+        p.opener = false;
+        p.menuBar = p.requestedMenuBar.value_or(true);
+        p.factsRead = true;
+        holdsInitialDocument(p);
+        send(QStringLiteral("Runtime.runIfWaitingForDebugger"), {}, sessionId);
+        maybeEnter(p);
+    } else if (!p.factsRead) {
+        readCreationFacts(targetId, waiting);
     } else if (waiting) {
         send(QStringLiteral("Runtime.runIfWaitingForDebugger"), {}, sessionId);
     }
@@ -259,7 +307,18 @@ void ChromiumBrowser::onAttached(const QJsonObject& params) {
         readWindow(targetId);
 }
 
-void ChromiumBrowser::readCreationFacts(const QString& targetId) {
+// Every new window starts with an empty about:blank HTML document, before its first address has
+// loaded. A page that enters the mirror must be judged by the pass that its arrival wakes, so it
+// is an HTML document from the start, as a popup read while held is.
+void ChromiumBrowser::holdsInitialDocument(Page& p) {
+    if (p.hasDocument)
+        return;
+    p.hasDocument = true;
+    p.mimeType = QStringLiteral("text/html");
+    p.documentUrl = QStringLiteral("about:blank");
+}
+
+void ChromiumBrowser::readCreationFacts(const QString& targetId, bool held) {
     Page* p = page(targetId);
     if (!p)
         return;
@@ -269,7 +328,7 @@ void ChromiumBrowser::readCreationFacts(const QString& targetId) {
         QJsonObject{{QStringLiteral("expression"), kCreationFacts},
                     {QStringLiteral("returnByValue"), true}},
         sessionId,
-        [this, targetId, sessionId](const DevToolsReply& reply) {
+        [this, targetId, sessionId, held](const DevToolsReply& reply) {
             // Whatever the answer, the page is resumed: a held page that is never released would
             // be a window that never loads.
             send(QStringLiteral("Runtime.runIfWaitingForDebugger"), {}, sessionId);
@@ -288,9 +347,13 @@ void ChromiumBrowser::readCreationFacts(const QString& targetId) {
                     q->hasDocument = !q->mimeType.isEmpty();
                 }
             } else {
+                // What the browser itself knows: whether a script can reach the page, and the
+                // features its opener asked for.
                 qCDebug(lcDevTools) << "could not read a new page:" << reply.error;
-                q->menuBar = true;
-                q->opener = false;
+                q->opener = q->canAccessOpener;
+                q->menuBar = q->requestedMenuBar.value_or(true);
+                if (held)
+                    holdsInitialDocument(*q);
             }
             q->factsRead = true;
             maybeEnter(*q);
@@ -327,6 +390,7 @@ void ChromiumBrowser::maybeEnter(Page& p) {
 }
 
 void ChromiumBrowser::removePage(const QString& targetId) {
+    m_windowOpens.remove(targetId);
     auto it = m_pages.find(targetId);
     if (it == m_pages.end())
         return;
@@ -355,6 +419,18 @@ void ChromiumBrowser::updateInfo(Page& p, const QJsonObject& info) {
 }
 
 void ChromiumBrowser::onPageEvent(Page& p, const QString& method, const QJsonObject& params) {
+    if (method == QLatin1String("Page.windowOpen")) {
+        // Kept briefly for the window it makes, which is attached a moment later.
+        QList<WindowOpen>& requests = m_windowOpens[p.targetId];
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        while (!requests.isEmpty() && (now - requests.first().at > 5000 || requests.size() > 200))
+            requests.removeFirst();
+        QStringList features;
+        for (const QJsonValue& f : params.value(QStringLiteral("windowFeatures")).toArray())
+            features << f.toString();
+        requests.append(WindowOpen{features, now});
+        return;
+    }
     if (method == QLatin1String("Page.frameNavigated")) {
         const QJsonObject frame = params.value(QStringLiteral("frame")).toObject();
         if (frame.contains(QStringLiteral("parentId")))
@@ -583,6 +659,20 @@ void ChromiumBrowser::sendReload(const QString& targetId, bool retry) {
 // --- new windows ---------------------------------------------------------------------------------
 
 void ChromiumBrowser::openPage(const QString& startPage, const QString& address, Done done) {
+    if (!m_client && m_connector->state() == BrowserConnector::State::Closed) {
+        // The browser we launched was closed: start it again for this page.
+        m_deferredOpens.append(DeferredOpen{startPage, address, std::move(done)});
+        m_connector->reconnect();
+        QTimer::singleShot(60000, this, [this] {
+            // Whatever still waits after a minute will not be opened.
+            const auto late = std::exchange(m_deferredOpens, {});
+            for (const DeferredOpen& open : late) {
+                if (open.done)
+                    open.done(false, QStringLiteral("The browser did not start in time."));
+            }
+        });
+        return;
+    }
     if (!m_client) {
         if (done)
             done(false, QStringLiteral("No browser is guarded just now."));

@@ -54,7 +54,13 @@ struct DevToolsReply;
 //                    could not judge is never taken for a popup.
 //  hasOpener         window.opener !== null, read at the same moment (a noopener link gives
 //                    false though the target names an opener). Pages already open when we attach
-//                    are read as they are then.
+//                    are read as they are then. A new page that no script can reach
+//                    (targetInfo.canAccessOpener false: a noopener link, a window the user or we
+//                    opened) lives in a renderer that cannot answer while held; it has no opener,
+//                    its menu bar follows the features its opener asked for (Page.windowOpen: a
+//                    list without "menubar" means none; no request means a normal window), and
+//                    it is resumed at once. The same request decides when a held page cannot be
+//                    read in time (a hung opener).
 //  visible           True for every page that belongs to a browser window, background tabs
 //                    included: they report visibilityState "hidden", yet they are windows the user
 //                    has and can switch to. A page the browser has no window for gives false.
@@ -72,8 +78,7 @@ struct DevToolsReply;
 //
 // While no browser is guarded the mirror is empty: count() is 0. Reads of an unknown or closed
 // window give std::nullopt, commands give false. Every request has a timeout (a new page is held
-// at most 5 s), so a hung or crashed page never stalls anything. A page whose creation facts
-// cannot be read in time (its renderer hangs) counts as showing its menu bar.
+// at most 5 s), so a hung or crashed page never stalls anything.
 //
 // openPage (WebPageOpener) uses Target.createTarget{url: start page, newWindow: true}, then
 // Page.navigate to the address once the new page has entered the mirror; `done` gets the
@@ -85,7 +90,7 @@ struct DevToolsReply;
 //                                                                  Paths::browserProfileFolder()));
 //   QObject::connect(&browser, &ChromiumBrowser::statusChanged, window, &showStatus);
 //   browser.start();
-//   GuardedPageOpener opener(browser, [&browser] { return browser.isGuarding(); }, &desktop);
+//   GuardedPageOpener opener(browser, [&browser] { return browser.canOpenPages(); }, &desktop);
 //
 // A browser we launched talks to us over a pipe and ends when the pipe closes, that is when this
 // object goes or the program ends in any way; an attached browser is left running.
@@ -102,6 +107,9 @@ public:
     QString status() const;
     // True while a browser is connected.
     bool isGuarding() const;
+    // True when openPage can open a window in the guarded browser: one is connected, or the one
+    // we launched was closed and openPage will start it again.
+    bool canOpenPages() const;
     BrowserConnector& connector() { return *m_connector; }
 
     // How long a new page may be held before it is resumed unread.
@@ -145,6 +153,8 @@ private:
         bool crashed = false;
         bool opener = false;
         bool menuBar = true;
+        bool canAccessOpener = false;         // targetInfo: a script opener can reach it
+        std::optional<bool> requestedMenuBar; // from the opener's window.open features
         bool closing = false;
         int navigationSerial = 0;
         bool navigationPending = false;
@@ -156,6 +166,11 @@ private:
         QString address;
         Done done;
     };
+    struct DeferredOpen {
+        QString startPage;
+        QString address;
+        Done done;
+    };
 
     void onConnected(DevToolsClient* client);
     void onDisconnected();
@@ -163,7 +178,8 @@ private:
     void onBrowserEvent(const QString& method, const QJsonObject& params);
     void onPageEvent(Page& page, const QString& method, const QJsonObject& params);
     void onAttached(const QJsonObject& params);
-    void readCreationFacts(const QString& targetId);
+    void readCreationFacts(const QString& targetId, bool held);
+    void holdsInitialDocument(Page& p);
     void readWindow(const QString& targetId);
     void maybeEnter(Page& page);
     void removePage(const QString& targetId);
@@ -184,7 +200,13 @@ private:
     QHash<QString, QString> m_sessions; // sessionId -> targetId
     std::map<WindowKey, QString> m_entered;     // the mirror, in order of entry
     QHash<QString, OpenRequest> m_openRequests; // targetId -> address to go to
-    QHash<QString, int> m_browserGenerations;   // browser target id -> generation
+    QList<DeferredOpen> m_deferredOpens;        // waiting for the browser to start again
+    struct WindowOpen {
+        QStringList features;
+        qint64 at = 0; // ms since the epoch
+    };
+    QHash<QString, QList<WindowOpen>> m_windowOpens; // opener targetId -> its recent requests
+    QHash<QString, int> m_browserGenerations;        // browser target id -> generation
     qint64 m_handleOffset = 0;
     bool m_generationKnown = false;
     WindowKey m_nextKey = 1;

@@ -47,7 +47,13 @@ private:
     std::unique_ptr<ChromiumProcess> m_chromium;
     std::unique_ptr<ChromiumBrowser> m_browser;
     std::unique_ptr<DevToolsDriver> m_driver;
-    QString m_tabSession; // the driver's session on the first tab
+    QString m_tabSession;                     // the driver's session on the first tab
+    std::unique_ptr<QTemporaryDir> m_profile; // of a browser the adapter launches; outlives it
+
+    QString newProfileFolder() {
+        m_profile = std::make_unique<QTemporaryDir>();
+        return m_profile->path() + QStringLiteral("/browser-profile");
+    }
 
     // A browser on a loopback port, the adapter attached to it and the driver's hands on its
     // first tab, which shows `path`.
@@ -116,6 +122,13 @@ private slots:
         m_server.setHtml("/opener.html", "Opener",
                          buttonPage("window.open('/popup.html', 'ad', 'width=320,height=240')"));
         m_server.setHtml("/popup.html", "Popup Ad", "<p>buy now</p>");
+        m_server.setHtml(
+            "/noopener.html", "Noopener",
+            buttonPage("window.open('/popup.html', 'x', 'noopener,width=320,height=240')"));
+        m_server.setHtml(
+            "/cross-opener.html", "Cross Opener",
+            buttonPage(QStringLiteral("window.open('%1', 'ad', 'width=320,height=240')")
+                           .arg(m_server.url("/popup.html").replace("127.0.0.1", "localhost"))));
         m_server.setHtml("/links.html", "Links",
                          "<a href=\"/tab.html\" target=\"_blank\" style=\"display:block;"
                          "position:fixed;left:0;top:0;width:300px;height:300px\">tab</a>");
@@ -139,6 +152,7 @@ private slots:
         m_driver.reset();
         m_browser.reset();
         m_chromium.reset(); // stops (kills, if need be) the browser
+        m_profile.reset();
     }
 
     void popupOpenedByClick_isAPopupWithItsAddressAndTitle_andQuitClosesIt() {
@@ -180,14 +194,48 @@ private slots:
         QCOMPARE(m_browser->enumerate(), before);
     }
 
+    void crossSitePopup_isAPopupToo() {
+        // Ads open on other sites; the popup then runs in a renderer process of its own.
+        QVERIFY(startAttached("/cross-opener.html"));
+        const QList<WindowKey> before = m_browser->enumerate();
+        QVERIFY(m_driver->click(m_tabSession, 100, 100));
+        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
+        const WindowKey popup = newKeys(before).first();
+        QCOMPARE(m_browser->hasOpener(popup), std::optional<bool>(true));
+        QCOMPARE(m_browser->menuBar(popup), std::optional<bool>(false));
+        const QString address = m_server.url("/popup.html").replace("127.0.0.1", "localhost");
+        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentUrl(popup), std::optional<QString>(address),
+                                  kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(popup),
+                                  std::optional<QString>("Popup Ad"), kWait);
+        QVERIFY(m_browser->quit(popup));
+        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), kWait);
+    }
+
+    void noopenerPopup_hasNoOpenerAndNoMenuBar() {
+        QVERIFY(startAttached("/noopener.html"));
+        m_browser->setHeldPageTimeout(60000); // nothing here may wait for it
+        const QList<WindowKey> before = m_browser->enumerate();
+        QVERIFY(m_driver->click(m_tabSession, 100, 100));
+        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
+        const WindowKey window = newKeys(before).first();
+        QCOMPARE(m_browser->hasOpener(window), std::optional<bool>(false));
+        QCOMPARE(m_browser->menuBar(window), std::optional<bool>(false));
+        QVERIFY(!isPopup(window)); // no opener: never a popup
+        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(window),
+                                  std::optional<QString>("Popup Ad"), kWait);
+    }
+
     void tabOpenedByLink_showsItsMenuBarAndIsNoPopup() {
         QVERIFY(startAttached("/links.html"));
         const QList<WindowKey> before = m_browser->enumerate();
+        m_browser->setHeldPageTimeout(60000); // a tab must not need it
         QVERIFY(m_driver->click(m_tabSession, 100, 100));
         QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
         const WindowKey tab = newKeys(before).first();
         QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(tab), std::optional<QString>("A Tab"),
                                   kWait);
+        QCOMPARE(m_browser->hasOpener(tab), std::optional<bool>(false));
         QCOMPARE(m_browser->menuBar(tab), std::optional<bool>(true));
         QVERIFY(!isPopup(tab));
         // A tab lives in its opener's window and shares its handle; it counts as visible.
@@ -436,10 +484,9 @@ private slots:
     }
 
     void launchedBrowserThatHangs_isReplaced() {
-        QTemporaryDir profile;
         BrowserConnectionOptions options;
         options.attach = false;
-        options.profileFolder = profile.path() + QStringLiteral("/browser-profile");
+        options.profileFolder = newProfileFolder();
         options.extraArguments = ChromiumProcess::quietArguments();
         options.heartbeatMs = 1000;
         m_browser = std::make_unique<ChromiumBrowser>(options);
@@ -557,11 +604,59 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), kWait);
     }
 
+    void launchedBrowserClosedOnPurpose_isStartedAgainOnlyToOpenAPage() {
+        // A browser of ours that ends normally was closed on purpose (its last window closed, or
+        // the session ends - SIGTERM stands in for both here): it is not brought back by itself.
+        BrowserConnectionOptions options;
+        options.attach = false;
+        options.profileFolder = newProfileFolder();
+        options.extraArguments = ChromiumProcess::quietArguments();
+        m_browser = std::make_unique<ChromiumBrowser>(options);
+        m_browser->start();
+        QTRY_VERIFY_WITH_TIMEOUT(m_browser->isGuarding(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_browser->count().value_or(0) >= 1, kWait);
+        const qint64 firstPid = m_browser->connector().browserProcessId();
+        ::kill(static_cast<pid_t>(firstPid), SIGTERM);
+        QTRY_COMPARE_WITH_TIMEOUT(m_browser->connector().state(), BrowserConnector::State::Closed,
+                                  kWait);
+        QCOMPARE(m_browser->count(), std::optional<int>(0));
+        QVERIFY(!m_browser->isGuarding());
+        QVERIFY(m_browser->canOpenPages());
+        QVERIFY2(m_browser->status().startsWith("The browser was closed"),
+                 qPrintable(m_browser->status()));
+        QTest::qWait(3000); // longer than the first retry
+        QCOMPARE(m_browser->connector().state(), BrowserConnector::State::Closed);
+        QCOMPARE(m_browser->connector().browserProcessId(), qint64(0));
+
+        // Opening a page starts it again and the page opens in it.
+        bool finished = false;
+        bool opened = false;
+        QString failure;
+        m_browser->openPage(m_server.url("/tab.html"), m_server.url("/landed.html"),
+                            [&](bool ok, const QString& why) {
+                                finished = true;
+                                opened = ok;
+                                failure = why;
+                            });
+        QTRY_VERIFY_WITH_TIMEOUT(finished, 60000);
+        QVERIFY2(opened, qPrintable(failure));
+        QVERIFY(m_browser->isGuarding());
+        QVERIFY(m_browser->connector().browserProcessId() != firstPid);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                for (WindowKey key : m_browser->enumerate()) {
+                    if (m_browser->documentTitle(key) == std::optional<QString>("Landed"))
+                        return true;
+                }
+                return false;
+            }(),
+            kWait);
+    }
+
     void launchedBrowser_killed_isStartedAgainByTheAdapter() {
-        QTemporaryDir profile;
         BrowserConnectionOptions options;
         options.attach = false; // never pick up some other browser on 9222
-        options.profileFolder = profile.path() + QStringLiteral("/browser-profile");
+        options.profileFolder = newProfileFolder();
         options.extraArguments = ChromiumProcess::quietArguments();
         m_browser = std::make_unique<ChromiumBrowser>(options);
         m_browser->start();

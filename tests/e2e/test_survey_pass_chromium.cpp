@@ -160,6 +160,18 @@ private:
         return false;
     }
 
+    void dump() {
+        qWarning() << "killed" << m_rig->state.popupsTerminated << "status"
+                   << m_rig->browser.status();
+        for (WindowKey key : m_rig->browser.enumerate())
+            qWarning() << "window" << key << m_rig->browser.locationUrl(key).value_or("?") << "html"
+                       << m_rig->browser.isHtmlDocument(key).value_or(false) << "opener"
+                       << m_rig->browser.hasOpener(key).value_or(false) << "menubar"
+                       << m_rig->browser.menuBar(key).value_or(true) << "handle"
+                       << m_rig->browser.handle(key).value_or(-1) << "visible"
+                       << m_rig->browser.visible(key).value_or(false);
+    }
+
 private slots:
     void initTestCase() {
         if (ChromiumProcess::executable().isEmpty())
@@ -228,6 +240,8 @@ private slots:
                        m_rig->browser.count() == std::optional<int>(1);
             },
             90000);
+        if (!reached)
+            dump();
         QVERIFY(reached);
         QCOMPARE(m_rig->logLines().size(), 5);
         QCOMPARE(m_driver->pageIds().size(), 1);
@@ -251,6 +265,8 @@ private slots:
                        m_rig->browser.count() == std::optional<int>(1);
             },
             60000);
+        if (!reached)
+            dump();
         QVERIFY(reached);
         QCOMPARE(m_rig->browser.enumerate(), QList<WindowKey>{first});
     }

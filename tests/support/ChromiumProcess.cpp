@@ -19,14 +19,18 @@ ChromiumProcess::~ChromiumProcess() {
 }
 
 QStringList ChromiumProcess::quietArguments() {
-    return {QStringLiteral("--no-sandbox"),
-            QStringLiteral("--disable-gpu"),
-            QStringLiteral("--disable-quic"),
-            QStringLiteral("--no-first-run"),
-            QStringLiteral("--disable-background-networking"),
-            QStringLiteral("--disable-component-update"),
-            QStringLiteral("--disable-sync"),
-            QStringLiteral("--headless=new")};
+    QStringList args{QStringLiteral("--no-sandbox"),
+                     QStringLiteral("--disable-gpu"),
+                     QStringLiteral("--disable-quic"),
+                     QStringLiteral("--no-first-run"),
+                     QStringLiteral("--disable-background-networking"),
+                     QStringLiteral("--disable-component-update"),
+                     QStringLiteral("--disable-sync")};
+    // Headless unless asked to show the windows on a display (for example under xvfb-run).
+    if (!(qEnvironmentVariableIsSet("PAGEWARDEN_E2E_HEADFUL") &&
+          !qEnvironmentVariableIsEmpty("DISPLAY")))
+        args << QStringLiteral("--headless=new");
+    return args;
 }
 
 QString ChromiumProcess::executable() {
@@ -101,24 +105,24 @@ bool ChromiumProcess::start(const QStringList& extraArguments, quint16 port) {
 void ChromiumProcess::kill() {
     if (!m_process || m_process->state() == QProcess::NotRunning)
         return;
-    const qint64 pid = m_process->processId();
-    ::kill(static_cast<pid_t>(pid), SIGKILL);
+    const qint64 browserPid = m_process->processId();
+    ::kill(static_cast<pid_t>(browserPid), SIGKILL);
     m_process->waitForFinished(10000);
     // Its helpers follow on their own; make sure they do not linger past the test.
-    ::kill(static_cast<pid_t>(-pid), SIGKILL);
+    ::kill(static_cast<pid_t>(-browserPid), SIGKILL);
 }
 
 void ChromiumProcess::stop() {
     if (!m_process)
         return;
     if (m_process->state() != QProcess::NotRunning) {
-        const qint64 pid = m_process->processId();
+        const qint64 browserPid = m_process->processId();
         m_process->terminate();
         if (!m_process->waitForFinished(5000)) {
             m_process->kill();
             m_process->waitForFinished(5000);
         }
-        ::kill(static_cast<pid_t>(-pid), SIGKILL);
+        ::kill(static_cast<pid_t>(-browserPid), SIGKILL);
     }
     m_process.reset();
 }

@@ -14,7 +14,8 @@ public:
     ~ChromiumProcess();
 
     // The flags every test browser gets: no sandbox (we run as root), no GPU, nothing that talks
-    // to the network on its own.
+    // to the network on its own, and headless (unless PAGEWARDEN_E2E_HEADFUL is set and there is
+    // a DISPLAY).
     static QStringList quietArguments();
     // The browser the tests use; empty when there is none.
     static QString executable();

@@ -51,6 +51,10 @@ BrowserConnector::BrowserConnector(BrowserConnectionOptions options, QObject* pa
     m_network->setProxy(QNetworkProxy::NoProxy);
     m_launcher = new BrowserLauncher(this);
     connect(m_launcher, &BrowserLauncher::exited, this, [this](int code, bool crashed) {
+        if (!crashed && code == 0 && m_launchedConnection && m_state == State::Connected) {
+            closedOnPurpose();
+            return;
+        }
         if (m_launchedConnection || m_state == State::Connecting)
             lost(crashed ? QStringLiteral("the browser crashed or was killed")
                          : QStringLiteral("the browser exited (code %1)").arg(code));
@@ -160,20 +164,20 @@ void BrowserConnector::probeEndpoint(const DevToolsEndpoint& endpoint, bool impl
 void BrowserConnector::attach(const DevToolsEndpoint& endpoint, const QString& browserPath,
                               const QString& product) {
     auto* transport = new WebSocketTransport;
-    auto* client = new DevToolsClient(transport, this);
-    m_client = client;
+    auto* candidate = new DevToolsClient(transport, this);
+    m_client = candidate;
     m_launchedConnection = false;
     const quint64 serial = m_attemptSerial;
     const QString where = endpoint.display();
-    connect(client, &DevToolsClient::closed, this, [this, client](const QString& reason) {
-        if (client == m_client)
+    connect(candidate, &DevToolsClient::closed, this, [this, candidate](const QString& reason) {
+        if (candidate == m_client)
             lost(reason);
     });
-    connect(client, &DevToolsClient::opened, this, [this, client, where, product] {
-        client->send(
+    connect(candidate, &DevToolsClient::opened, this, [this, candidate, where, product] {
+        candidate->send(
             QStringLiteral("Browser.getVersion"), {}, {}, this,
-            [this, client, where, product](const DevToolsReply& reply) {
-                if (client != m_client)
+            [this, candidate, where, product](const DevToolsReply& reply) {
+                if (candidate != m_client)
                     return;
                 if (!reply.ok) {
                     lost(reply.error);
@@ -182,7 +186,7 @@ void BrowserConnector::attach(const DevToolsEndpoint& endpoint, const QString& b
                 const QString major =
                     majorVersion(reply.result.value(QStringLiteral("product")).toString());
                 Q_UNUSED(product);
-                adopt(client,
+                adopt(candidate,
                       major.isEmpty() ? QStringLiteral("Guarding the browser at %1").arg(where)
                                       : QStringLiteral("Guarding the browser at %1 (version %2)")
                                             .arg(where, major),
@@ -190,8 +194,8 @@ void BrowserConnector::attach(const DevToolsEndpoint& endpoint, const QString& b
             },
             attachTimeoutMs);
     });
-    QTimer::singleShot(attachTimeoutMs + 1000, this, [this, client, serial] {
-        if (client == m_client && serial == m_attemptSerial && !m_live)
+    QTimer::singleShot(attachTimeoutMs + 1000, this, [this, candidate, serial] {
+        if (candidate == m_client && serial == m_attemptSerial && !m_live)
             lost(QStringLiteral("the browser did not answer"));
     });
     transport->open(endpoint.webSocketUrl(browserPath));
@@ -219,18 +223,18 @@ void BrowserConnector::launchBrowser(const QString& whyNotAttached) {
         scheduleRetry(QStringLiteral("Could not start %1 (%2); will try again").arg(name, error));
         return;
     }
-    auto* client = new DevToolsClient(transport, this);
-    m_client = client;
+    auto* candidate = new DevToolsClient(transport, this);
+    m_client = candidate;
     m_launchedConnection = true;
-    connect(client, &DevToolsClient::closed, this, [this, client](const QString& reason) {
-        if (client == m_client)
+    connect(candidate, &DevToolsClient::closed, this, [this, candidate](const QString& reason) {
+        if (candidate == m_client)
             lost(reason);
     });
-    connect(client, &DevToolsClient::opened, this, [this, client, name] {
-        client->send(
+    connect(candidate, &DevToolsClient::opened, this, [this, candidate, name] {
+        candidate->send(
             QStringLiteral("Browser.getVersion"), {}, {}, this,
-            [this, client, name](const DevToolsReply& reply) {
-                if (client != m_client)
+            [this, candidate, name](const DevToolsReply& reply) {
+                if (candidate != m_client)
                     return;
                 if (!reply.ok) {
                     lost(reply.error);
@@ -238,7 +242,7 @@ void BrowserConnector::launchBrowser(const QString& whyNotAttached) {
                 }
                 const QString major =
                     majorVersion(reply.result.value(QStringLiteral("product")).toString());
-                adopt(client,
+                adopt(candidate,
                       QStringLiteral("Guarding %1%2 (started by Pagewarden)")
                           .arg(name, major.isEmpty() ? QString() : QLatin1Char(' ') + major),
                       true);
@@ -269,11 +273,11 @@ void BrowserConnector::lost(const QString& reason) {
     m_heartbeatTimer.stop();
     ++m_attemptSerial;
     if (m_client) {
-        DevToolsClient* client = m_client;
+        DevToolsClient* dropped = m_client;
         m_client = nullptr;
-        client->disconnect(this);
-        client->close();
-        client->deleteLater();
+        dropped->disconnect(this);
+        dropped->close();
+        dropped->deleteLater();
     }
     m_live = false;
     // A browser of ours that is still there but no longer talks to us is hung: end it so that a
@@ -294,6 +298,33 @@ void BrowserConnector::lost(const QString& reason) {
             : QStringLiteral("Could not reach the browser (%1); will try again").arg(reason));
 }
 
+void BrowserConnector::closedOnPurpose() {
+    m_heartbeatTimer.stop();
+    ++m_attemptSerial;
+    if (m_client) {
+        DevToolsClient* dropped = m_client;
+        m_client = nullptr;
+        dropped->disconnect(this);
+        dropped->close();
+        dropped->deleteLater();
+    }
+    m_live = false;
+    m_launchedConnection = false;
+    m_retryDelayMs = m_options.firstRetryMs;
+    emit disconnected();
+    setState(
+        State::Closed,
+        QStringLiteral("The browser was closed; it starts again when Pagewarden opens a page"));
+}
+
+void BrowserConnector::reconnect() {
+    if (m_state != State::Waiting && m_state != State::Closed)
+        return;
+    m_retryTimer.stop();
+    m_retryDelayMs = m_options.firstRetryMs;
+    attempt();
+}
+
 void BrowserConnector::scheduleRetry(const QString& status) {
     const int delay = m_retryDelayMs > 0 ? m_retryDelayMs : m_options.firstRetryMs;
     m_retryDelayMs = qMin(delay * 2, m_options.maxRetryMs);
@@ -307,14 +338,14 @@ void BrowserConnector::dropConnection(const QString& reason) {
 }
 
 void BrowserConnector::heartbeat() {
-    DevToolsClient* client = this->client();
-    if (!client || m_heartbeatInFlight)
+    DevToolsClient* live = this->client();
+    if (!live || m_heartbeatInFlight)
         return;
     m_heartbeatInFlight = true;
-    client->send(
+    live->send(
         QStringLiteral("Browser.getVersion"), {}, {}, this,
-        [this, client](const DevToolsReply& reply) {
-            if (client != m_client)
+        [this, live](const DevToolsReply& reply) {
+            if (live != m_client)
                 return;
             m_heartbeatInFlight = false;
             if (reply.ok) {

@@ -52,6 +52,12 @@ struct BrowserConnectionOptions {
 // endpoint on a loopback address, or launches a browser over a pipe, and when the browser dies,
 // hangs or closes the connection, tries again with back-off (1 s doubling to 30 s by default).
 // The state is told as a one-line status for the main window.
+//
+// A browser we launched that ends normally was closed on purpose: the user closed its last
+// window, a pass closed every window (a windowed Chromium ends with its last window), or the
+// desktop session is ending. Starting it again at once would bring back what was just closed, or
+// loop with a pass that closes every window, so it is started again only when asked
+// (reconnect(), as opening a page does). A crash, a kill or a hang is retried by itself.
 class BrowserConnector : public QObject {
     Q_OBJECT
 public:
@@ -61,6 +67,7 @@ public:
         Connected,  // client() is live
         Waiting,    // a failure; the next attempt is scheduled
         Refused,    // the configured endpoint is not allowed; nothing more is tried
+        Closed,     // the browser we launched was closed (not crashed); see reconnect()
     };
     Q_ENUM(State)
 
@@ -83,6 +90,9 @@ public:
     // Drops the connection (a launched browser is stopped) and tries again after the back-off.
     void dropConnection(const QString& reason);
 
+    // Tries at once (with the back-off started afresh) when Waiting or Closed; nothing otherwise.
+    void reconnect();
+
 signals:
     void connected(DevToolsClient* client);
     void disconnected();
@@ -97,6 +107,7 @@ private:
     void launchBrowser(const QString& whyNotAttached);
     void adopt(DevToolsClient* client, const QString& guardingStatus, bool launched);
     void lost(const QString& reason);
+    void closedOnPurpose();
     void scheduleRetry(const QString& status);
     void heartbeat();
     void setState(State state, const QString& status);

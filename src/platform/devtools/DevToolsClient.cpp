@@ -137,6 +137,8 @@ void DevToolsClient::handleClosed(const QString& reason) {
     QPointer<DevToolsClient> self(this);
     for (auto it = pending.begin(); it != pending.end(); ++it) {
         deliver(it.value(), reply);
+        // A callback may have destroyed the client.
+        // cppcheck-suppress knownConditionTrueFalse
         if (!self)
             return;
     }
@@ -162,6 +164,8 @@ void DevToolsClient::expire() {
         reply.error = QStringLiteral("%1 timed out").arg(pending.method);
         qCDebug(lcDevTools) << reply.error;
         deliver(pending, reply);
+        // A callback may have destroyed the client.
+        // cppcheck-suppress knownConditionTrueFalse
         if (!self)
             return;
     }
