@@ -86,7 +86,7 @@ int runPagewarden(int argc, char** argv) {
         BrowserConnectionOptions::fromSettings(settings, Paths::browserProfileFolder()));
     DesktopPageOpener desktopPages;
     GuardedPageOpener webPages(
-        browser, [&browser] { return browser.isGuarding(); }, &desktopPages);
+        browser, [&browser] { return browser.canOpenPages(); }, &desktopPages);
     QtTrayIcon tray;
     platform.browser = &browser;
     platform.tray = &tray;
