@@ -13,6 +13,7 @@
 #include "blocking/BlockingView.h"
 #include "blocking/SurveyPass.h"
 #include "settings/SettingsStore.h"
+#include "support/BlockingHarness.h"
 #include "support/FakeBrowser.h"
 #include "support/FakeLiveOptions.h"
 #include "support/MemorySettingsBackend.h"
@@ -29,33 +30,9 @@
 
 namespace {
 
-struct Rig {
-    Rig()
-        : log(dir.filePath(QStringLiteral("skipped_sites.txt")), clock, state),
-          context{browser,
-                  options,
-                  state,
-                  settings,
-                  log,
-                  clock,
-                  messages,
-                  beeper,
-                  pointer,
-                  view,
-                  QStringLiteral("Pagewarden 8.0")} {}
-    QTemporaryDir dir;
-    SystemClock clock;
-    FakeBrowser browser;
-    FakeLiveOptions options;
-    ProgramState state;
-    MemorySettingsBackend backend;
-    SettingsStore settings{backend};
-    BlockedLog log;
-    RecordingMessageBoxes messages;
-    RecordingBeeper beeper;
-    RecordingBusyPointer pointer;
-    RecordingBlockingView view;
-    BlockingContext context;
+// The doubles the tests use, at the real pace of the clock.
+struct Rig : BlockingHarness {
+    Rig() : BlockingHarness(1.0) {}
 };
 
 double cpuSeconds() {
