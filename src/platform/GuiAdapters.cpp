@@ -37,7 +37,7 @@ void QtBusyPointer::setDefault() {
 QtTrayIcon::QtTrayIcon(QObject* parent) : TrayIcon(parent) {}
 
 QtTrayIcon::~QtTrayIcon() {
-    remove();
+    QtTrayIcon::remove();
 }
 
 bool QtTrayIcon::isAvailable() const {

@@ -21,7 +21,7 @@ QString valueAsText(const QVariant& value) {
 
 IniSettingsBackend::IniSettingsBackend(QString filePath) : m_filePath(std::move(filePath)) {
     QSettings probe(m_filePath, QSettings::IniFormat);
-    probe.allKeys(); // the file is parsed on first use
+    (void)probe.allKeys(); // the file is parsed on first use
     if (probe.status() == QSettings::FormatError) {
         // Keep the damaged file beside the new one instead of overwriting it: nothing the user had
         // is lost, and the program starts with its defaults.
