@@ -2,7 +2,8 @@
 
 #include <QDir>
 #include <QLockFile>
-#include <QStandardPaths>
+#include <QFileInfo>
+#include <unistd.h>
 
 LockFileInstanceLock::LockFileInstanceLock(QString path) : m_path(std::move(path)) {}
 
@@ -24,8 +25,10 @@ void LockFileInstanceLock::unlock() {
 }
 
 QString LockFileInstanceLock::defaultPath() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return dir + QStringLiteral("/pagewarden.lock");
+    // The session's runtime folder when there is one; else the temporary folder, with the user's
+    // id in the name so that two users never share a lock.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return runtime + QStringLiteral("/pagewarden.lock");
+    return QDir::tempPath() + QStringLiteral("/pagewarden-%1.lock").arg(::getuid());
 }
