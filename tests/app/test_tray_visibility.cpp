@@ -64,9 +64,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(p.starts == 1, 5000);
         QVERIFY(!p.window->isVisible());
         const double iconAfter = trayAt - p.loadedAt;
-        QVERIFY2(iconAfter >= 6.3 && iconAfter < 11.0, qPrintable(QString::number(iconAfter)));
+        QVERIFY2(iconAfter >= 6.3 && iconAfter < 14.0, qPrintable(QString::number(iconAfter)));
         const double startAfter = p.startedAt - trayAt;
-        QVERIFY2(startAfter >= 0.9 && startAfter < 3.0, qPrintable(QString::number(startAfter)));
+        QVERIFY2(startAfter >= 0.9 && startAfter < 4.0, qPrintable(QString::number(startAfter)));
         QCOMPARE(p.tp.tray.adds, 1);
         QCOMPARE(p.tp.tray.lastTip, QStringLiteral("Pagewarden 8.0"));
         QCOMPARE(p.tp.tray.lastMenu, p.window->trayMenu());
@@ -104,30 +104,40 @@ private slots:
 
     void countdownLengths_data() {
         QTest::addColumn<QString>("seconds");
+        QTest::addColumn<double>("scale");
         QTest::addColumn<double>("atLeast");
         QTest::addColumn<double>("below");
-        // Upper bounds leave room for a busy machine, where every wait can run late.
-        QTest::newRow("0 hides at once") << "0" << 0.0 << 1.5;
-        QTest::newRow("4") << "4" << 4.0 << 7.0;
-        QTest::newRow("not a number counts 10") << "soon" << 10.0 << 14.0;
-        QTest::newRow("fraction counts whole seconds") << "2.9" << 2.0 << 2.95;
+        // Upper bounds leave room for a busy machine, where every wait can run late; the row that
+        // must tell two seconds from three runs the clock slower to keep that room small.
+        QTest::newRow("0 hides at once") << "0" << 0.05 << 0.0 << 3.0;
+        QTest::newRow("4") << "4" << 0.05 << 4.0 << 8.0;
+        QTest::newRow("not a number counts 10") << "soon" << 0.05 << 10.0 << 15.0;
+        QTest::newRow("fraction counts whole seconds") << "2.9" << 0.2 << 2.0 << 2.95;
     }
     void countdownLengths() {
         QFETCH(QString, seconds);
+        QFETCH(double, scale);
         QFETCH(double, atLeast);
         QFETCH(double, below);
-        Panel p(seconds, 0.05);
+        Panel p(seconds, scale);
         p.holdChain();
+        // The moment the window goes, seen by the window itself.
+        struct HideWatch : QObject {
+            const Clock* clock = nullptr;
+            double at = -1;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::Hide && at < 0)
+                    at = clock->now();
+                return false;
+            }
+        } watch;
+        watch.clock = &p.tp.clock;
+        p.window->installEventFilter(&watch);
         const double t0 = p.tp.clock.now();
-        double hiddenAt = -1;
-        p.tp.tray.onChange = [&](const QString&) {
-            if (hiddenAt < 0)
-                hiddenAt = p.tp.clock.now() - 1.0; // the icon comes one second after the hide
-        };
         p.button("Command1")->click();
-        QVERIFY(hiddenAt >= 0);
-        QVERIFY2(hiddenAt - t0 >= atLeast - 0.05 && hiddenAt - t0 < below,
-                 qPrintable(QString::number(hiddenAt - t0)));
+        QVERIFY(watch.at >= 0);
+        QVERIFY2(watch.at - t0 >= atLeast - 0.05 && watch.at - t0 < below,
+                 qPrintable(QString::number(watch.at - t0)));
     }
 
     void keepVisible_stopsTheCountdownAndAddsTheIcon() {
