@@ -15,7 +15,10 @@ namespace {
 constexpr double pollSeconds = 0.1;
 } // namespace
 
-SurveyPass::SurveyPass(const BlockingContext& context) : m_ctx(context) {}
+SurveyPass::SurveyPass(const BlockingContext& context) : m_ctx(context) {
+    QObject::connect(&m_ctx.browser, &BrowserWindows::countChanged, &m_listener,
+                     [this] { m_changedSinceCount = true; });
+}
 
 SurveyPass::Outcome SurveyPass::run(const std::function<bool()>& stillWanted) {
     const LiveOptions& options = m_ctx.options;
@@ -40,8 +43,10 @@ SurveyPass::Outcome SurveyPass::run(const std::function<bool()>& stillWanted) {
     // has had a moment to settle.
     if (!delay())
         return finish(Outcome::GivenUp);
-    if (const std::optional<int> count = m_ctx.browser.count())
+    if (const std::optional<int> count = m_ctx.browser.count()) {
         state.lastWindowCount = *count;
+        m_changedSinceCount = false;
+    }
 
     const QList<WindowKey> windows = m_ctx.browser.enumerate();
     for (const WindowKey window : windows) {
@@ -57,10 +62,11 @@ bool SurveyPass::waitForChange(const std::function<bool()>& stillWanted) {
     // appears; the 100 ms rounds keep the flags (force, hide) answered in time.
     Wait wait(m_ctx.clock);
     wait.wakeOn(&m_ctx.browser, &BrowserWindows::countChanged);
-    // No count seen yet counts as 0. A count that cannot be read is taken as unchanged.
+    // No count seen yet counts as 0. A count that cannot be read is taken as unchanged. The same
+    // number after a window closed and another opened is a change all the same.
     const auto unchanged = [&] {
         const std::optional<int> count = m_ctx.browser.count();
-        return !count || *count == state.lastWindowCount.value_or(0);
+        return !count || (*count == state.lastWindowCount.value_or(0) && !m_changedSinceCount);
     };
     while (unchanged() && !state.hidingToTray && !state.forcePass) {
         wait.sleep(pollSeconds);

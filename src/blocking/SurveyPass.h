@@ -4,12 +4,13 @@
 #include "blocking/KillDelay.h"
 #include "platform/BrowserWindows.h"
 
+#include <QObject>
 #include <functional>
 
 // One walk over every browser window: popups (script-opened windows without a menu bar) are closed,
 // new browser windows too when the user asked for that, and every window with a page gets the
-// hijack check. Before walking, a pass waits until the number of windows differs from the one the
-// previous pass saw (or until it is forced, or the window is being hidden to the tray), holds while
+// hijack check. Before walking, a pass waits until a window has opened or closed since the previous
+// pass counted them (or until it is forced, or the window is being hidden to the tray), holds while
 // blocking is stopped, and waits one delay.
 class SurveyPass {
 public:
@@ -47,6 +48,11 @@ private:
     void countKill();
 
     BlockingContext m_ctx;
+    // Set whenever the browser reports a window opened or closed; cleared when a pass counts the
+    // windows. A window that closes while another opens leaves the count as it was, yet the new
+    // one must not wait for some later change to be looked at.
+    QObject m_listener;
+    bool m_changedSinceCount = false;
     std::function<void(double)> m_delayObserver;
     int m_guardLimit = KillDelay::defaultGuardLimit;
     int m_lastDelays = 0;

@@ -256,6 +256,24 @@ private slots:
         QCOMPARE(r.delays, 1);
     }
 
+    void aWindowClosingWhileAnotherOpens_stillWakesThePass() {
+        PassRig r;
+        const WindowKey tab = r.h.browser.addBrowser(QStringLiteral("http://news.example/"));
+        r.run();
+        QCOMPARE(r.h.state.lastWindowCount, std::optional<int>(1));
+        // Between passes one window goes and a popup comes: the number stays 1.
+        r.h.browser.removeWindow(tab);
+        const WindowKey popup = r.h.browser.addPopup(QStringLiteral("http://ads.example/again"));
+        QCOMPARE(r.h.browser.count(), std::optional<int>(1));
+        // Without the change being noticed the pass would wait for the next one; this ends it.
+        QTimer::singleShot(3000, &r.h.browser, [&] { r.h.state.forcePass = true; });
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(r.run(), SurveyPass::Outcome::Walked);
+        QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(r.h.browser.quitWindows(), QList<WindowKey>{popup});
+    }
+
     void countThatCannotBeRead_keepsThePassWaiting() {
         PassRig r;
         r.h.browser.addPopup(QStringLiteral("http://ads.example/"));
