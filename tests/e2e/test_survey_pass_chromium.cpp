@@ -17,6 +17,7 @@
 #include "support/RecordingBlockingView.h"
 #include "support/TestMain.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -162,7 +163,8 @@ private:
 
     void dump() {
         qWarning() << "killed" << m_rig->state.popupsTerminated << "status"
-                   << m_rig->browser.status();
+                   << m_rig->browser.status() << "pages the browser has"
+                   << m_driver->pageIds().size();
         for (WindowKey key : m_rig->browser.enumerate())
             qWarning() << "window" << key << m_rig->browser.locationUrl(key).value_or("?") << "html"
                        << m_rig->browser.isHtmlDocument(key).value_or(false) << "opener"
@@ -229,12 +231,20 @@ private slots:
         QVERIFY(start("/mixed.html"));
         m_rig->liveOptions.popupKillSpeed = QStringLiteral(".05");
         int clicks = 0;
+        QElapsedTimer sinceClick;
         const bool reached = m_rig->runCycleUntil(
             [&] {
-                if (m_rig->browser.count() == std::optional<int>(1) &&
-                    m_rig->state.popupsTerminated == clicks && clicks < 5) {
+                const bool onlyTheTab = m_rig->browser.count() == std::optional<int>(1);
+                if (onlyTheTab && m_rig->state.popupsTerminated == clicks && clicks < 5) {
                     clickSoon(*m_driver, m_tabSession, 100, 100);
                     ++clicks;
+                    sinceClick.start();
+                } else if (onlyTheTab && m_rig->state.popupsTerminated == clicks - 1 &&
+                           sinceClick.elapsed() > 3000) {
+                    // On a busy machine the browser can drop a click before the page is ready
+                    // for it: no popup came, so click again.
+                    clickSoon(*m_driver, m_tabSession, 100, 100);
+                    sinceClick.start();
                 }
                 return m_rig->state.popupsTerminated == 5 &&
                        m_rig->browser.count() == std::optional<int>(1);
