@@ -1,8 +1,8 @@
 #include "platform/InstanceLock.h"
 
 #include <QDir>
-#include <QLockFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <unistd.h>
 
 LockFileInstanceLock::LockFileInstanceLock(QString path) : m_path(std::move(path)) {}
