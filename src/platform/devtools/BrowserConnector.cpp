@@ -263,13 +263,9 @@ void BrowserConnector::adopt(DevToolsClient* client, const QString& guardingStat
     emit connected(client);
 }
 
-void BrowserConnector::lost(const QString& reason) {
-    if (!m_client && m_state != State::Connecting)
-        return;
-    qCDebug(lcDevTools) << "lost the browser:" << reason;
-    const bool wasConnected = m_state == State::Connected;
-    const bool wasStable = wasConnected && m_connectedFor.isValid() &&
-                           m_connectedFor.elapsed() >= m_options.stableAfterMs;
+// Stops listening to the current connection and lets it go; every later reply or event of it is
+// ignored, since the attempt serial moves on.
+void BrowserConnector::dropClient() {
     m_heartbeatTimer.stop();
     ++m_attemptSerial;
     if (m_client) {
@@ -279,6 +275,16 @@ void BrowserConnector::lost(const QString& reason) {
         dropped->close();
         dropped->deleteLater();
     }
+}
+
+void BrowserConnector::lost(const QString& reason) {
+    if (!m_client && m_state != State::Connecting)
+        return;
+    qCDebug(lcDevTools) << "lost the browser:" << reason;
+    const bool wasConnected = m_state == State::Connected;
+    const bool wasStable = wasConnected && m_connectedFor.isValid() &&
+                           m_connectedFor.elapsed() >= m_options.stableAfterMs;
+    dropClient();
     m_live = false;
     // A browser of ours that is still there but no longer talks to us is hung: end it so that a
     // fresh one can take its profile.
@@ -299,15 +305,7 @@ void BrowserConnector::lost(const QString& reason) {
 }
 
 void BrowserConnector::closedOnPurpose() {
-    m_heartbeatTimer.stop();
-    ++m_attemptSerial;
-    if (m_client) {
-        DevToolsClient* dropped = m_client;
-        m_client = nullptr;
-        dropped->disconnect(this);
-        dropped->close();
-        dropped->deleteLater();
-    }
+    dropClient();
     m_live = false;
     m_launchedConnection = false;
     m_retryDelayMs = m_options.firstRetryMs;

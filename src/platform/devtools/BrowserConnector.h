@@ -106,6 +106,7 @@ private:
                 const QString& product);
     void launchBrowser(const QString& whyNotAttached);
     void adopt(DevToolsClient* client, const QString& guardingStatus, bool launched);
+    void dropClient();
     void lost(const QString& reason);
     void closedOnPurpose();
     void scheduleRetry(const QString& status);
