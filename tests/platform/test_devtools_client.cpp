@@ -3,16 +3,23 @@
 #include "platform/devtools/DevToolsTransport.h"
 #include "platform/devtools/Endpoint.h"
 #include "platform/devtools/PipeTransport.h"
+#include "platform/devtools/VersionProbe.h"
 #include "platform/devtools/WebSocketTransport.h"
+#include "support/ChromiumProcess.h"
 #include "support/TestMain.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QWebSocket>
 #include <QWebSocketServer>
+#include <csignal>
 #include <fcntl.h>
+#include <memory>
+#include <sys/fsuid.h>
 #include <unistd.h>
 
 namespace {
@@ -46,6 +53,91 @@ private:
 
 QByteArray json(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// A browser's DevTools endpoint on loopback: answers the version probe (properly, with a body
+// that never ends, or a byte at a time) and Browser.getVersion over its WebSocket.
+class FakeEndpoint : public QObject {
+public:
+    enum Probe { Answer, Endless, Trickle };
+    FakeEndpoint(Probe probe, const QHostAddress& address, uid_t owner = ::geteuid())
+        : m_probe(probe) {
+        // A socket belongs to the user it was made as.
+        const int previous = ::setfsuid(owner);
+        listening = m_tcp.listen(address, 0);
+        ::setfsuid(static_cast<uid_t>(previous));
+        connect(&m_tcp, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* socket = m_tcp.nextPendingConnection();
+            socket->setParent(this);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { route(socket); });
+        });
+        connect(&m_ws, &QWebSocketServer::newConnection, this, [this] {
+            QWebSocket* peer = m_ws.nextPendingConnection();
+            peer->setParent(this);
+            connect(peer, &QWebSocket::textMessageReceived, peer, [peer](const QString& text) {
+                const QJsonObject request = QJsonDocument::fromJson(text.toUtf8()).object();
+                peer->sendTextMessage(QString::fromUtf8(
+                    json({{"id", request.value("id")},
+                          {"result", QJsonObject{{"product", "Chrome/156.0.1"},
+                                                 {"echo", request.value("method")}}}})));
+            });
+        });
+    }
+    quint16 port() const { return m_tcp.serverPort(); }
+
+    bool listening = false;
+    int probes = 0;
+    qint64 sent = 0;
+    int dropped = 0; // probe connections that the client ended
+
+private:
+    void route(QTcpSocket* socket) {
+        const QByteArray head = socket->peek(4096);
+        if (!head.contains("\r\n\r\n"))
+            return;
+        socket->disconnect(this);
+        if (!head.startsWith("GET /json/version")) {
+            m_ws.handleConnection(socket);
+            return;
+        }
+        socket->readAll();
+        ++probes;
+        connect(socket, &QTcpSocket::disconnected, this, [this] { ++dropped; });
+        const QByteArray body = json({{"Browser", "Chrome/156.0.1"},
+                                      {"webSocketDebuggerUrl", "ws://x/devtools/browser/fake"}});
+        if (m_probe == Answer) {
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) +
+                          "\r\n\r\n" + body);
+            return;
+        }
+        socket->write("HTTP/1.1 200 OK\r\n\r\n");
+        auto* more = new QTimer(socket);
+        connect(socket, &QTcpSocket::disconnected, more, &QTimer::stop);
+        connect(more, &QTimer::timeout, socket, [this, socket] {
+            if (socket->bytesToWrite() < 65536)
+                sent += socket->write(QByteArray(m_probe == Endless ? 65536 : 1, ' '));
+        });
+        more->start(m_probe == Endless ? 0 : 20);
+    }
+
+    Probe m_probe;
+    QTcpServer m_tcp;
+    QWebSocketServer m_ws{QStringLiteral("fake browser"), QWebSocketServer::NonSecureMode};
+};
+
+// Writes `data` into a pipe while the transport reads it from the event loop, until all of it is
+// in or the transport has closed.
+void feed(int fd, const QByteArray& data, const DevToolsTransport& transport) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    qsizetype written = 0;
+    while (written < data.size() && transport.isOpen()) {
+        const ssize_t n =
+            ::write(fd, data.constData() + written, static_cast<size_t>(data.size() - written));
+        if (n > 0)
+            written += n;
+        else
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    }
 }
 
 } // namespace
@@ -233,19 +325,7 @@ private slots:
         QCOMPARE(::write(toUs[1], ":2}\0", 4), ssize_t(4));
         QTRY_COMPARE(received.size(), 2);
         QCOMPARE(received.at(1).at(0).toByteArray(), QByteArray("{\"id\":2}"));
-        ::fcntl(toUs[1], F_SETFL, ::fcntl(toUs[1], F_GETFL) & ~O_NONBLOCK);
-        QByteArray withNul = big + '\0';
-        qsizetype written = 0;
-        // The pipe holds 64 KiB: feed it while the transport reads from the event loop.
-        ::fcntl(toUs[1], F_SETFL, ::fcntl(toUs[1], F_GETFL) | O_NONBLOCK);
-        while (written < withNul.size()) {
-            const ssize_t n = ::write(toUs[1], withNul.constData() + written,
-                                      static_cast<size_t>(withNul.size() - written));
-            if (n > 0)
-                written += n;
-            else
-                QTest::qWait(1);
-        }
+        feed(toUs[1], big + '\0', transport);
         QTRY_COMPARE(received.size(), 3);
         QCOMPARE(received.at(2).at(0).toByteArray(), big);
 
@@ -256,10 +336,14 @@ private slots:
         QCOMPARE(got, ssize_t(9));
         QCOMPARE(QByteArray(buffer, 9), QByteArray("{\"id\":9}\0", 9));
 
-        // The browser's end closing is the end of the connection.
-        ::close(toUs[1]);
+        // A message that never ends is dropped with the connection, even after a whole one.
+        feed(toUs[1],
+             "{}" + QByteArray(1, '\0') + QByteArray(PipeTransport::maxMessageSize + 1, 'x'),
+             transport);
         QTRY_COMPARE(closed.size(), 1);
-        QVERIFY(!transport.isOpen());
+        QVERIFY(closed.at(0).at(0).toString().contains("oversized"));
+        QCOMPARE(received.size(), 4);
+        ::close(toUs[1]);
         ::close(fromUs[0]);
     }
 
@@ -276,13 +360,13 @@ private slots:
         ::close(toUs[1]);
     }
 
-    void webSocketTransport_roundTripAndServerClose() {
+    void webSocketTransport_roundTripAndOversizedMessage() {
         QWebSocketServer server(QStringLiteral("fake browser"), QWebSocketServer::NonSecureMode);
         QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-        QWebSocket* peer = nullptr;
+        std::unique_ptr<QWebSocket> peer;
         connect(&server, &QWebSocketServer::newConnection, this, [&] {
-            peer = server.nextPendingConnection();
-            connect(peer, &QWebSocket::textMessageReceived, peer, [&peer](const QString& text) {
+            peer.reset(server.nextPendingConnection());
+            connect(peer.get(), &QWebSocket::textMessageReceived, this, [&](const QString& text) {
                 const QJsonObject request = QJsonDocument::fromJson(text.toUtf8()).object();
                 peer->sendTextMessage(QString::fromUtf8(
                     json({{"id", request.value("id")},
@@ -293,6 +377,7 @@ private slots:
         DevToolsClient client(transport);
         QSignalSpy opened(&client, &DevToolsClient::opened);
         QSignalSpy closed(&client, &DevToolsClient::closed);
+        QSignalSpy received(transport, &DevToolsTransport::messageReceived);
         transport->open(
             QUrl(QStringLiteral("ws://127.0.0.1:%1/devtools/browser/x").arg(server.serverPort())));
         QTRY_COMPARE(opened.size(), 1);
@@ -304,10 +389,12 @@ private slots:
         client.send("Never.answered", {}, {}, nullptr,
                     [&](const DevToolsReply& r) { failed = !r.ok; });
         QVERIFY(peer);
-        peer->disconnect();
-        peer->close();
+        peer->disconnect(this);
+        // A message past the limit ends the connection instead of being buffered whole.
+        peer->sendBinaryMessage(QByteArray(WebSocketTransport::maxMessageSize + 1, ' '));
         QTRY_COMPARE(closed.size(), 1);
         QVERIFY(failed);
+        QCOMPARE(received.size(), 1);
     }
 
     void endpoint_acceptsLoopbackOnly() {
@@ -330,6 +417,17 @@ private slots:
         QVERIFY(e);
         QCOMPARE(e->webSocketUrl("/devtools/browser/abc").toString(),
                  QStringLiteral("ws://127.0.0.1:9666/devtools/browser/abc"));
+
+        // An address by name or none at all may be either loopback address.
+        const auto displays = [](const QString& text) {
+            QStringList shown;
+            for (const DevToolsEndpoint& c : DevToolsEndpoint::candidates(text, nullptr))
+                shown << c.display();
+            return shown.join(' ');
+        };
+        QCOMPARE(displays(""), QStringLiteral("127.0.0.1:9222 [::1]:9222"));
+        QCOMPARE(displays("LocalHost:9333"), QStringLiteral("127.0.0.1:9333 [::1]:9333"));
+        QCOMPARE(displays("[::1]:9444"), QStringLiteral("[::1]:9444"));
 
         for (const char* foreign : {"example.com:9222", "192.168.1.5:9222", "0.0.0.0:9222",
                                     "http://10.0.0.1:9222", "[2001:db8::1]:9222"}) {
@@ -392,6 +490,112 @@ private slots:
         QCOMPARE(connector.state(), BrowserConnector::State::Waiting);
         QVERIFY2(connector.status().contains(QStringLiteral("/nonexistent/chromium")),
                  qPrintable(connector.status()));
+    }
+    void connector_probeIsBoundedInSizeAndTime_data() {
+        QTest::addColumn<int>("probe");
+        QTest::addColumn<int>("deadlineMs");
+        // The size cap ends an endless answer long before its deadline would.
+        QTest::newRow("endless body") << int(FakeEndpoint::Endless) << 600000;
+        QTest::newRow("a byte at a time") << int(FakeEndpoint::Trickle) << 300;
+    }
+
+    void connector_probeIsBoundedInSizeAndTime() {
+        QFETCH(int, probe);
+        QFETCH(int, deadlineMs);
+        FakeEndpoint fake(FakeEndpoint::Probe(probe), QHostAddress::LocalHost);
+        QVERIFY(fake.listening);
+        BrowserConnectionOptions options;
+        options.endpoint = QStringLiteral("127.0.0.1:%1").arg(fake.port());
+        options.probeDeadlineMs = deadlineMs;
+        options.firstRetryMs = 50;
+        BrowserConnector connector(options);
+        connector.start();
+        // Given up on, said so, and tried again.
+        QTRY_VERIFY(fake.dropped >= 1 && fake.probes >= 2);
+        QVERIFY2(fake.sent < 16 * VersionProbe::maxReplySize,
+                 qPrintable(QString::number(fake.sent)));
+        QCOMPARE(connector.status(), "Waiting for the browser at " + options.endpoint);
+    }
+
+    void connector_attachesOnlyToAListenerOfOurOwn_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<QString>("status");
+        const uint us = ::geteuid();
+        QTest::newRow("127.0.0.1")
+            << "127.0.0.1" << us << "Guarding the browser at 127.0.0.1:%1 (version 156)";
+        QTest::newRow("[::1] only")
+            << "::1" << us << "Guarding the browser at [::1]:%1 (version 156)";
+        QTest::newRow("another user's")
+            << "127.0.0.1" << 65534u
+            << "Refusing the browser at 127.0.0.1:%1: it belongs to another user";
+    }
+
+    void connector_attachesOnlyToAListenerOfOurOwn() {
+        QFETCH(QString, address);
+        QFETCH(uint, owner);
+        QFETCH(QString, status);
+        if (owner != ::geteuid() && ::geteuid() != 0)
+            QSKIP("making another user's listener needs root");
+        FakeEndpoint fake(FakeEndpoint::Answer, QHostAddress(address), owner);
+        if (!fake.listening)
+            QSKIP("this loopback address is not available here");
+        BrowserConnectionOptions options;
+        options.endpoint = QStringLiteral("localhost:%1").arg(fake.port());
+        options.firstRetryMs = 50;
+        BrowserConnector connector(options);
+        connector.start();
+        QTRY_COMPARE(connector.status(), status.arg(fake.port()));
+        QCOMPARE(connector.client() != nullptr, owner == ::geteuid());
+        QCOMPARE(fake.probes, owner == ::geteuid() ? 1 : 0); // not one byte to a stranger
+    }
+
+    void launchedBrowser_endsCleanlyAndClosedIsToldFromEnded_data() {
+        QTest::addColumn<QString>("end");
+        QTest::newRow("we exit") << "exit";
+        QTest::newRow("its user closes it") << "close";
+        QTest::newRow("SIGTERM") << "term";
+    }
+
+    void launchedBrowser_endsCleanlyAndClosedIsToldFromEnded() {
+        QFETCH(QString, end);
+        if (ChromiumProcess::executable().isEmpty())
+            QSKIP("no Chromium-family browser here");
+        QTemporaryDir profile;
+        BrowserConnectionOptions options;
+        options.attach = false;
+        options.headless = true;
+        options.executable = ChromiumProcess::executable();
+        options.extraArguments = ChromiumProcess::quietArguments();
+        options.profileFolder = profile.path();
+        options.firstRetryMs = 50;
+        auto connector = std::make_unique<BrowserConnector>(options);
+        connector->start();
+        QTRY_COMPARE_WITH_TIMEOUT(connector->state(), BrowserConnector::State::Connected, 60000);
+        const qint64 pid = connector->browserProcessId();
+        if (end == "exit") {
+            connector->endLaunchedBrowser();
+            QCOMPARE(::kill(static_cast<pid_t>(pid), 0), -1);
+        } else if (end == "close") {
+            connector->client()->send(QStringLiteral("Browser.close"));
+            QTRY_COMPARE_WITH_TIMEOUT(connector->state(), BrowserConnector::State::Closed, 30000);
+            QVERIFY(connector->status().startsWith("The browser was closed by the user"));
+        } else {
+            ::kill(static_cast<pid_t>(pid), SIGTERM);
+            QTRY_COMPARE_WITH_TIMEOUT(connector->status(),
+                                      "Lost the browser (it was ended, not closed by the user); "
+                                      "trying again",
+                                      30000);
+            QTRY_COMPARE_WITH_TIMEOUT(connector->state(), BrowserConnector::State::Connected,
+                                      60000);
+            QVERIFY(connector->browserProcessId() != pid);
+        }
+        connector.reset();
+        // The profile says it ended cleanly, so its next start offers no "Restore pages?".
+        QFile preferences(profile.path() + "/Default/Preferences");
+        QVERIFY(preferences.open(QIODevice::ReadOnly));
+        const QJsonObject state = QJsonDocument::fromJson(preferences.readAll()).object();
+        QCOMPARE(state.value("profile").toObject().value("exit_type").toString(), "Normal");
     }
 };
 
