@@ -156,11 +156,11 @@ private slots:
                         [&](const DevToolsReply& r) {
                             answers << QStringLiteral("one:") + r.result.value("v").toString();
                         });
-        const qint64 second =
-            client.send(QStringLiteral("A.two"), {}, QStringLiteral("S1"), nullptr,
-                        [&](const DevToolsReply& r) {
-                            answers << QStringLiteral("two:") + r.result.value("v").toString();
-                        });
+        const qint64 second = client.send(QStringLiteral("A.two"), {}, QStringLiteral("S1"),
+                                          nullptr, [&](const DevToolsReply& r) {
+                                              answers
+                                                  << (r.ok || r.timedOut ? "?" : "two:" + r.error);
+                                          });
         QVERIFY(first > 0);
         QCOMPARE(second, first + 1);
         QCOMPARE(transport->sent.size(), 2);
@@ -169,28 +169,20 @@ private slots:
         QVERIFY(!transport->sentObject(0).contains("sessionId"));
         QCOMPARE(transport->sentObject(1).value("sessionId").toString(), QStringLiteral("S1"));
         QCOMPARE(client.pendingRequests(), 2);
+        // A callback whose context is gone is not run.
+        auto* context = new QObject;
+        const qint64 third =
+            client.send("A.three", {}, {}, context, [&](const DevToolsReply&) { answers << "3"; });
+        delete context;
 
-        // Replies out of order still find their own request.
-        transport->receive(json({{"id", second}, {"result", QJsonObject{{"v", "b"}}}}));
-        transport->receive(json({{"id", first}, {"result", QJsonObject{{"v", "a"}}}}));
-        QCOMPARE(answers, (QList<QString>{"two:b", "one:a"}));
-        QCOMPARE(client.pendingRequests(), 0);
-    }
-
-    void errorReply_givesTheBrowsersMessage() {
-        auto* transport = new ScriptedTransport;
-        DevToolsClient client(transport);
-        transport->open();
-        DevToolsReply got;
-        const qint64 id = client.send(QStringLiteral("Page.reload"), {}, {}, nullptr,
-                                      [&](const DevToolsReply& r) { got = r; });
+        // Replies out of order still find their own request; an error gives the browser's text.
         transport->receive(
-            json({{"id", id},
-                  {"error",
-                   QJsonObject{{"code", -32000}, {"message", "Not attached to an active page"}}}}));
-        QVERIFY(!got.ok);
-        QVERIFY(!got.timedOut);
-        QCOMPARE(got.error, QStringLiteral("Not attached to an active page"));
+            json({{"id", second},
+                  {"error", QJsonObject{{"code", -32000}, {"message", "Not attached"}}}}));
+        transport->receive(json({{"id", third}, {"result", QJsonObject{}}}));
+        transport->receive(json({{"id", first}, {"result", QJsonObject{{"v", "a"}}}}));
+        QCOMPARE(answers, (QList<QString>{"two:Not attached", "one:a"}));
+        QCOMPARE(client.pendingRequests(), 0);
     }
 
     void unansweredRequest_timesOutOnceAndALateReplyIsIgnored() {
@@ -292,19 +284,6 @@ private slots:
         QVERIFY(!failedLater);
         QTRY_VERIFY(failedLater);
         QCOMPARE(transport->sent.size(), 3);
-    }
-
-    void destroyedContext_silencesItsCallback() {
-        auto* transport = new ScriptedTransport;
-        DevToolsClient client(transport);
-        transport->open();
-        bool called = false;
-        auto* context = new QObject;
-        const qint64 id =
-            client.send("A.b", {}, {}, context, [&](const DevToolsReply&) { called = true; });
-        delete context;
-        transport->receive(json({{"id", id}, {"result", QJsonObject{}}}));
-        QVERIFY(!called);
     }
 
     void pipeTransport_splitsOnNulAndSurvivesPartialWrites() {
@@ -451,8 +430,6 @@ private slots:
                  qPrintable(connector.status()));
         QVERIFY(connector.status().contains(QStringLiteral("only this computer")));
         QCOMPARE(status.size(), 1);
-        QTest::qWait(200);
-        QCOMPARE(connector.state(), BrowserConnector::State::Refused);
         QVERIFY(!connector.client());
     }
 
@@ -479,18 +456,13 @@ private slots:
                  QStringLiteral("No Chromium-family browser found; will try again"));
         QCOMPARE(status.count(), 2); // "Looking…" once, then the verdict once
         qputenv("PATH", oldPath);
+        options.executable = QStringLiteral("/nonexistent/chromium");
+        BrowserConnector named(options);
+        named.start();
+        QCOMPARE(named.status(),
+                 "Cannot find the browser \"/nonexistent/chromium\"; will try again");
     }
 
-    void connector_namedExecutableMissing_isReported() {
-        BrowserConnectionOptions options;
-        options.attach = false;
-        options.executable = QStringLiteral("/nonexistent/chromium");
-        BrowserConnector connector(options);
-        connector.start();
-        QCOMPARE(connector.state(), BrowserConnector::State::Waiting);
-        QVERIFY2(connector.status().contains(QStringLiteral("/nonexistent/chromium")),
-                 qPrintable(connector.status()));
-    }
     void connector_probeIsBoundedInSizeAndTime_data() {
         QTest::addColumn<int>("probe");
         QTest::addColumn<int>("deadlineMs");

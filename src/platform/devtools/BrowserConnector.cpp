@@ -180,6 +180,12 @@ void BrowserConnector::attach(const DevToolsEndpoint& endpoint, const QString& b
                    ? QStringLiteral("Guarding the browser at %1").arg(where)
                    : QStringLiteral("Guarding the browser at %1 (version %2)").arg(where, major);
     });
+    // The port may have changed hands since the probe: look again once the socket is there.
+    connect(transport, &DevToolsTransport::opened, this, [this, candidate, endpoint] {
+        if (candidate == m_client &&
+            listenerOwner(endpoint.host, endpoint.port) == ListenerOwner::SomeoneElse)
+            lost(QStringLiteral("the endpoint now belongs to another user"));
+    });
     transport->open(endpoint.webSocketUrl(browserPath));
 }
 
