@@ -17,8 +17,8 @@
 #include <QWebSocket>
 #include <QWebSocketServer>
 #include <csignal>
-#include <fcntl.h>
 #include <memory>
+#include <fcntl.h>
 #include <sys/fsuid.h>
 #include <unistd.h>
 
@@ -72,11 +72,11 @@ public:
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { route(socket); });
         });
         connect(&m_ws, &QWebSocketServer::newConnection, this, [this] {
-            QWebSocket* peer = m_ws.nextPendingConnection();
+            peer = m_ws.nextPendingConnection();
             peer->setParent(this);
-            connect(peer, &QWebSocket::textMessageReceived, peer, [peer](const QString& text) {
+            connect(peer, &QWebSocket::textMessageReceived, peer, [p = peer](const QString& text) {
                 const QJsonObject request = QJsonDocument::fromJson(text.toUtf8()).object();
-                peer->sendTextMessage(QString::fromUtf8(
+                p->sendTextMessage(QString::fromUtf8(
                     json({{"id", request.value("id")},
                           {"result", QJsonObject{{"product", "Chrome/156.0.1"},
                                                  {"echo", request.value("method")}}}})));
@@ -86,6 +86,7 @@ public:
     quint16 port() const { return m_tcp.serverPort(); }
 
     bool listening = false;
+    QWebSocket* peer = nullptr; // the latest WebSocket client
     int probes = 0;
     qint64 sent = 0;
     int dropped = 0; // probe connections that the client ended
@@ -340,25 +341,14 @@ private slots:
     }
 
     void webSocketTransport_roundTripAndOversizedMessage() {
-        QWebSocketServer server(QStringLiteral("fake browser"), QWebSocketServer::NonSecureMode);
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-        std::unique_ptr<QWebSocket> peer;
-        connect(&server, &QWebSocketServer::newConnection, this, [&] {
-            peer.reset(server.nextPendingConnection());
-            connect(peer.get(), &QWebSocket::textMessageReceived, this, [&](const QString& text) {
-                const QJsonObject request = QJsonDocument::fromJson(text.toUtf8()).object();
-                peer->sendTextMessage(QString::fromUtf8(
-                    json({{"id", request.value("id")},
-                          {"result", QJsonObject{{"echo", request.value("method")}}}})));
-            });
-        });
+        FakeEndpoint fake(FakeEndpoint::Answer, QHostAddress::LocalHost);
         auto* transport = new WebSocketTransport;
         DevToolsClient client(transport);
         QSignalSpy opened(&client, &DevToolsClient::opened);
         QSignalSpy closed(&client, &DevToolsClient::closed);
         QSignalSpy received(transport, &DevToolsTransport::messageReceived);
         transport->open(
-            QUrl(QStringLiteral("ws://127.0.0.1:%1/devtools/browser/x").arg(server.serverPort())));
+            QUrl(QStringLiteral("ws://127.0.0.1:%1/devtools/browser/x").arg(fake.port())));
         QTRY_COMPARE(opened.size(), 1);
         QString echo;
         client.send("Browser.getVersion", {}, {}, nullptr,
@@ -367,10 +357,8 @@ private slots:
         bool failed = false;
         client.send("Never.answered", {}, {}, nullptr,
                     [&](const DevToolsReply& r) { failed = !r.ok; });
-        QVERIFY(peer);
-        peer->disconnect(this);
         // A message past the limit ends the connection instead of being buffered whole.
-        peer->sendBinaryMessage(QByteArray(WebSocketTransport::maxMessageSize + 1, ' '));
+        fake.peer->sendBinaryMessage(QByteArray(WebSocketTransport::maxMessageSize + 1, ' '));
         QTRY_COMPARE(closed.size(), 1);
         QVERIFY(failed);
         QCOMPARE(received.size(), 1);
