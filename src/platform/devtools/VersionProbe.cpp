@@ -101,6 +101,13 @@ VersionProbe::VersionProbe(const DevToolsEndpoint& endpoint, int deadlineMs, QOb
     });
 }
 
+VersionProbe::~VersionProbe() {
+    // A socket that is still connected says so while it is destroyed: not to us any more.
+    m_done = true;
+    m_socket.disconnect(this);
+    m_socket.abort();
+}
+
 void VersionProbe::start() {
     m_deadline.start();
     m_socket.connectToHost(QHostAddress(m_endpoint.host), m_endpoint.port);

@@ -23,6 +23,7 @@ public:
     };
 
     VersionProbe(const DevToolsEndpoint& endpoint, int deadlineMs, QObject* parent = nullptr);
+    ~VersionProbe() override;
 
     // Starts; `finished` follows exactly once, at the latest after the deadline.
     void start();
