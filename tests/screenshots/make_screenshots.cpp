@@ -2,6 +2,11 @@
 // scripts/screenshots.sh; it draws the real windows on test doubles in a home of its own.
 
 #include "app/MainWindow.h"
+#include "app/PictureButton.h"
+#include "blocking/BlockedLog.h"
+#include "blocking/ui/LogViewer.h"
+#include "blocking/ui/LogViewerForm.h"
+#include "shell/DocumentOpener.h"
 #include "support/TestMain.h"
 #include "support/WindowFixture.h"
 
@@ -13,6 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyleFactory>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -75,5 +81,31 @@ int main(int argc, char** argv) {
     menu->popup(QPoint(60, 60));
     ok = shoot(*menu, out + QStringLiteral("/tray-menu.png")) && ok;
     menu->hide();
+
+    // The log viewer, on a log written by the program's own log writer.
+    BlockedLog& log = window.blockedLog();
+    const Clock& clock = *f.tp.platform.clock;
+    log.LogBlocked(LogRecords::daySeparator(clock.shortDate(), clock.longTime()));
+    for (const char* record :
+         {"http://popunder.adnet.example/serve?zone=4411<===>Congratulations, you have won!",
+          "http://ads.trackmedia.example/pop/728x90<===>",
+          "http://toolbar-search.example/home<===>Search , redirected to https://www.debian.org/",
+          "https://casino-offers.example/lp/spin?ref=news<===>Spin to win",
+          "http://ads.trackmedia.example/pop/300x250<===>"})
+        log.LogBlocked(QString::fromUtf8(record));
+    DocumentOpener documents(nullptr, f.tp.messages, window.windowTitle(), {});
+    const auto viewer = connectLogViewer(window, documents);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (LogViewerForm* form = viewer->form(); form && form->isVisible()) {
+            poll.stop();
+            form->resize(820, 420);
+            form->move(40, 40);
+            ok = shoot(*form, out + QStringLiteral("/log-viewer.png")) && ok;
+            form->close();
+        }
+    });
+    poll.start(0);
+    window.findChild<PictureButton*>(QStringLiteral("Image14"))->click();
     return ok ? 0 : 1;
 }
