@@ -99,7 +99,6 @@ int main(int argc, char** argv) {
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (LogViewerForm* form = viewer->form(); form && form->isVisible()) {
             poll.stop();
-            form->resize(820, 420);
             form->move(40, 40);
             ok = shoot(*form, out + QStringLiteral("/log-viewer.png")) && ok;
             form->close();

@@ -68,7 +68,7 @@ LogViewerForm::LogViewerForm(QWidget* parent) : QDialog(parent) {
     connect(Command1, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* strip = new QGridLayout(Picture1);
-    strip->setContentsMargins(6, 4, 6, 4);
+    strip->setContentsMargins(6, 2, 6, 2);
     strip->setVerticalSpacing(2);
     strip->addWidget(imgIcon, 0, 0, 2, 1, Qt::AlignVCenter);
     strip->addWidget(Label2, 0, 1);
@@ -79,7 +79,10 @@ LogViewerForm::LogViewerForm(QWidget* parent) : QDialog(parent) {
     strip->addWidget(Command3, 0, 4);
     strip->addWidget(Command1, 0, 5);
 
-    resize(780, 620);
+    // The strip under the list needs about 45 pixels, which its share of the height gives from 560
+    // pixels up.
+    setMinimumSize(480, 560);
+    resize(820, 600);
 }
 
 void LogViewerForm::resizeEvent(QResizeEvent* event) {
