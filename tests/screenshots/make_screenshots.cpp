@@ -2,6 +2,7 @@
 // scripts/screenshots.sh; it draws the real windows on test doubles in a home of its own.
 
 #include "app/MainWindow.h"
+#include "support/FakeBrowser.h"
 #include "support/TestMain.h"
 #include "support/WindowFixture.h"
 
@@ -55,6 +56,16 @@ int main(int argc, char** argv) {
     f.tp.store(QStringLiteral("Beep"), QStringLiteral("1"));
     f.tp.store(QStringLiteral("secondsbeforeminimize"), QStringLiteral("7"));
     f.tp.store(QStringLiteral("popupkillspeed"), QStringLiteral(".2"));
+    // The pages Box 1 of the anti-hijacker lists, and a hijack list.
+    FakeBrowser pages;
+    for (const char* url :
+         {"https://www.debian.org/", "http://search-toolbar.example/results?q=news",
+          "https://en.wikipedia.org/wiki/Browser_hijacking"})
+        pages.addBrowser(QString::fromLatin1(url));
+    f.tp.platform.browser = &pages;
+    f.tp.store(QStringLiteral("spyware_urls"),
+               QStringLiteral("startpage-hijack.example<->coupon-bar.example/start"));
+    f.tp.store(QStringLiteral("desired_home_url"), QStringLiteral("https://www.debian.org/"));
     MainWindow& window = f.load();
     // The countdown's first words, as a user sees them right after the start.
     window.findChild<QLabel*>(QStringLiteral("Label2"))
@@ -75,5 +86,9 @@ int main(int argc, char** argv) {
     menu->popup(QPoint(60, 60));
     ok = shoot(*menu, out + QStringLiteral("/tray-menu.png")) && ok;
     menu->hide();
+
+    window.findChild<QPushButton*>(QStringLiteral("Command14"))->click();
+    window.move(40, 40);
+    ok = shoot(window, out + QStringLiteral("/anti-hijacker.png")) && ok;
     return ok ? 0 : 1;
 }
