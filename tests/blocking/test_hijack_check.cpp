@@ -32,9 +32,6 @@ struct HijackRig {
             redirect.run();
         }
     }
-    QString redirectLine(const QString& url) const {
-        return url + "<===>Page , redirected to " + home + stamp;
-    }
 
     BlockingHarness h;
     bool survey;
@@ -194,23 +191,6 @@ private slots:
         QCOMPARE(r.h.browser.calls.value(Op::LocationUrl), 0);
         QVERIFY(r.h.browser.actions.isEmpty());
         QCOMPARE(r.delays, 0);
-    }
-
-    void secondMatchingWindow_isRedirectedAndLoggedEveryTime() {
-        HijackRig r(true);
-        r.h.browser.navigateChangesAddressAfterMs = -1;
-        r.h.settings.hijackPatterns = {QStringLiteral("bad.example")};
-        const WindowKey first = r.addPage(QStringLiteral("http://bad.example/1"));
-        const WindowKey second = r.addPage(QStringLiteral("http://bad.example/2"));
-        r.run();
-        r.run();
-        QCOMPARE(r.h.state.redirectedWindowHandle, r.handleOf(first));
-        QCOMPARE(r.h.logLines(), (QStringList{r.redirectLine("http://bad.example/1"),
-                                              r.redirectLine("http://bad.example/2"),
-                                              r.redirectLine("http://bad.example/2")}));
-        QCOMPARE(r.h.browser.actionLog(),
-                 (QStringList{nav(first), ref(first), nav(second), ref(second), nav(first),
-                              ref(first), nav(second), ref(second)}));
     }
 
     void laterPatternsSeeTheAddressTheWindowWasSentTo() {

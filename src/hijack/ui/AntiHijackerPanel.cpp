@@ -98,12 +98,12 @@ void AntiHijackerPanel::buildControls() {
     lstDestinationfields->setGeometry(Twips::rect(120, 2080, 6120, 760));
 
     auto* label6 = label("Label6", QStringLiteral("Box 3, home page:"),
-                         Twips::rect(120, 2930, 1800, 260), this);
+                         Twips::rect(120, 2930, 1900, 260), this);
     label6->setToolTip(
         QStringLiteral("Click on desired home web page from list in top window, or type address:"));
     Text2 = new QLineEdit(this);
     Text2->setObjectName(QStringLiteral("Text2"));
-    Text2->setGeometry(Twips::rect(1980, 2900, 3120, 320));
+    Text2->setGeometry(Twips::rect(2040, 2900, 3060, 320));
     auto* image18 = picture("Image18", Glyph::Tick, QString(), 5160, 2900);
     command("Command19", QStringLiteral("Apply"), QString(), 5520, 2900, 720, true);
 
@@ -209,11 +209,21 @@ void AntiHijackerPanel::load() {
         Text2->setText(store.desiredHomeUrl);
     lstDestinationfields->clear();
     lstDestinationfields->addItems(store.hijackPatterns);
-    // The typed pattern stays small whatever the window's style gave it.
+    // The typed pattern stays small whatever the window's style gave it, and the long captions
+    // are set plain so they fit the panel's width.
     QFont font = Text1->font();
     font.setBold(false);
     font.setPointSize(8);
     Text1->setFont(font);
+    for (QWidget* caption :
+         std::initializer_list<QWidget*>{this, findChild<QLabel*>(QStringLiteral("Label6")),
+                                         findChild<QLabel*>(QStringLiteral("Label7")),
+                                         findChild<QLabel*>(QStringLiteral("Label8")),
+                                         findChild<QLabel*>(QStringLiteral("Label5"))}) {
+        QFont plain = caption->font();
+        plain.setBold(false);
+        caption->setFont(plain);
+    }
     ListOpenPages();
     fillOpenPagesBox();
 }
