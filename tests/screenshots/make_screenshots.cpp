@@ -7,6 +7,7 @@
 #include "blocking/ui/LogViewer.h"
 #include "blocking/ui/LogViewerForm.h"
 #include "shell/DocumentOpener.h"
+#include "support/FakeBrowser.h"
 #include "support/TestMain.h"
 #include "support/WindowFixture.h"
 
@@ -61,6 +62,16 @@ int main(int argc, char** argv) {
     f.tp.store(QStringLiteral("Beep"), QStringLiteral("1"));
     f.tp.store(QStringLiteral("secondsbeforeminimize"), QStringLiteral("7"));
     f.tp.store(QStringLiteral("popupkillspeed"), QStringLiteral(".2"));
+    // The pages Box 1 of the anti-hijacker lists, and a hijack list.
+    FakeBrowser pages;
+    for (const char* url :
+         {"https://www.debian.org/", "http://search-toolbar.example/results?q=news",
+          "https://en.wikipedia.org/wiki/Browser_hijacking"})
+        pages.addBrowser(QString::fromLatin1(url));
+    f.tp.platform.browser = &pages;
+    f.tp.store(QStringLiteral("spyware_urls"),
+               QStringLiteral("startpage-hijack.example<->coupon-bar.example/start"));
+    f.tp.store(QStringLiteral("desired_home_url"), QStringLiteral("https://www.debian.org/"));
     MainWindow& window = f.load();
     // The countdown's first words, as a user sees them right after the start.
     window.findChild<QLabel*>(QStringLiteral("Label2"))
@@ -106,5 +117,9 @@ int main(int argc, char** argv) {
     });
     poll.start(0);
     window.findChild<PictureButton*>(QStringLiteral("Image14"))->click();
+
+    window.findChild<QPushButton*>(QStringLiteral("Command14"))->click();
+    window.move(40, 40);
+    ok = shoot(window, out + QStringLiteral("/anti-hijacker.png")) && ok;
     return ok ? 0 : 1;
 }
