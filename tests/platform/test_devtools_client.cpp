@@ -17,8 +17,8 @@
 #include <QWebSocket>
 #include <QWebSocketServer>
 #include <csignal>
-#include <memory>
 #include <fcntl.h>
+#include <memory>
 #include <sys/fsuid.h>
 #include <unistd.h>
 
