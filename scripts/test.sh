@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds Pagewarden with warnings as errors, checks the formatting and runs
-# the whole test suite.
+# Sets up the machine, builds Pagewarden with warnings as errors, checks the formatting, builds and
+# checks the Debian package and runs the whole test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +10,9 @@ cmake --build build-test
 
 echo "Checking formatting"
 git ls-files -z -- '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run --Werror
+
+echo "Checking the Debian package"
+bash scripts/check-package.sh build-test
 
 cd build-test
 export QT_QPA_PLATFORM=offscreen

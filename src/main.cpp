@@ -1,5 +1,57 @@
 #include "app/Application.h"
+#include "app/ProductInfo.h"
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char helpText[] =
+    "Usage: pagewarden [--help | --version]\n"
+    "Guards the windows of a Chromium-family browser (Chromium, Chrome, Edge, Brave):\n"
+    "closes popup ads and sends hijacked pages back to your home page.\n"
+    "Started without arguments it shows its control panel, then lives in the\n"
+    "notification area. Pagewarden takes no arguments besides these:\n"
+    "\n"
+    "      --help     display this help and exit\n"
+    "      --version  output version information and exit\n"
+    "\n"
+    "Options and state: ~/.config/pagewarden/\n"
+    "Log of closed windows: ~/.local/share/pagewarden/skipped_sites.txt\n"
+    "See pagewarden(1) for more.\n";
+
+// Help and version go to standard output; a write that failed (a full disk, a closed pipe) is
+// not a success.
+int finishOutput() {
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+}
+
+} // namespace
+
+// The arguments are looked at before the windowing system is touched, so --help and --version
+// answer without a display (over ssh, in a package build).
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(helpText, stdout);
+        return finishOutput();
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("pagewarden %s\n", qPrintable(ProductInfo::programVersion()));
+        return finishOutput();
+    }
+    if (argc > 1) {
+        const char* unknown = nullptr;
+        for (int i = 1; i < argc && !unknown; ++i)
+            if (std::strcmp(argv[i], "--help") != 0 && std::strcmp(argv[i], "--version") != 0)
+                unknown = argv[i];
+        if (!unknown)
+            std::fprintf(stderr, "pagewarden: --help and --version are given alone\n");
+        else if (unknown[0] == '-')
+            std::fprintf(stderr, "pagewarden: unrecognized option '%s'\n", unknown);
+        else
+            std::fprintf(stderr, "pagewarden: takes no arguments, but was given '%s'\n", unknown);
+        std::fprintf(stderr, "Try 'pagewarden --help' for more information.\n");
+        return 2;
+    }
     return runPagewarden(argc, argv);
 }

@@ -16,6 +16,7 @@
 #include "platform/SettingsBackend.h"
 #include "platform/StartWithLogin.h"
 #include "platform/TrayIcon.h"
+#include "settings/SettingsStore.h"
 #include "shell/DesktopOpeners.h"
 
 #include <QApplication>
@@ -60,6 +61,10 @@ int runPagewarden(int argc, char** argv) {
     if (!scaleOk || scale <= 0 || scale > 100)
         scale = 1.0;
     SystemClock clock(scale);
+    // A settings file that cannot be read is set aside before anything reads it; the user is
+    // told once the window is up.
+    const QString settingsNotice =
+        SettingsStore::setAsideUnreadableFile(Paths::settingsFile(title));
     IniSettingsBackend settings(Paths::settingsFile(title));
     QtMessageBoxes messages;
     QtBeeper beeper;
@@ -121,5 +126,9 @@ int runPagewarden(int argc, char** argv) {
 
     if (!startup.Main())
         return 0;
+    if (!settingsNotice.isEmpty()) {
+        std::fprintf(stderr, "pagewarden: %s\n", qPrintable(settingsNotice));
+        messages.information(title, settingsNotice);
+    }
     return app.exec();
 }

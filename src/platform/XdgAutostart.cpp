@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -31,6 +32,18 @@ QString quoteExec(const QString& command) {
     // Inside a desktop file a backslash is itself escaped once more.
     escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
     return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+// The installed desktop entry starts the program by its name on PATH. When `command` is the
+// program found that way, the autostart entry says the same, so both entries name one program;
+// any other copy (a build folder, an unpacked package) is named by its full path.
+QString execFor(const QString& command) {
+    const QFileInfo program(command);
+    const QString onPath = QStandardPaths::findExecutable(program.fileName());
+    if (!onPath.isEmpty() && !program.canonicalFilePath().isEmpty() &&
+        QFileInfo(onPath).canonicalFilePath() == program.canonicalFilePath())
+        return quoteExec(program.fileName());
+    return quoteExec(command);
 }
 
 } // namespace
@@ -64,7 +77,7 @@ bool XdgAutostart::setEntry(const QString& name, const QString& command) {
         << "Type=Application\n"
         << "Name=" << name << "\n"
         << "Comment=Closes popup ads and sends hijacked pages home\n"
-        << "Exec=" << quoteExec(command) << "\n"
+        << "Exec=" << execFor(command) << "\n"
         << "Icon=pagewarden\n"
         << "Terminal=false\n"
         << "X-GNOME-Autostart-enabled=true\n";

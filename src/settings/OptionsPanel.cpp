@@ -72,7 +72,7 @@ void OptionsPanel::buildControls() {
                                     "checked"));
     m_hideOnStart =
         makeBox(m_frame5, "chkHideOnStart", QStringLiteral("Don't show main screen when starting"));
-    m_startUp = makeBox(m_frame5, "chkStartUp", QStringLiteral("Run at Windows StartUp"));
+    m_startUp = makeBox(m_frame5, "chkStartUp", QStringLiteral("Start when I log in"));
     for (QCheckBox* box :
          {m_killPopups, m_killBrowsers, m_killAllBrowsers, m_beep, m_hideOnStart, m_startUp})
         boxes->addWidget(box);

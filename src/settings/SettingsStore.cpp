@@ -2,7 +2,11 @@
 
 #include "platform/SettingsBackend.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
+#include <QSettings>
 
 Q_DECLARE_LOGGING_CATEGORY(lcSettingsBackend)
 
@@ -76,4 +80,41 @@ void SettingsStore::decodePatternList(const QString& stored, QStringList& into) 
 
 QString SettingsStore::encodePatternList(const QStringList& patterns) {
     return patterns.join(separator);
+}
+
+QString SettingsStore::setAsideUnreadableFile(const QString& filePath) {
+    const QFileInfo info(filePath);
+    if (!info.exists())
+        return QString();
+    QString problem;
+    QFile file(filePath);
+    // Reading a file decides, not its permission bits: they do not stop root, and a folder in
+    // the file's place has readable bits too.
+    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
+        problem = QStringLiteral("could not be read");
+    } else {
+        file.close();
+        QSettings probe(filePath, QSettings::IniFormat);
+        (void)probe.allKeys(); // the file is parsed on first use
+        if (probe.status() != QSettings::NoError)
+            problem = QStringLiteral("is damaged");
+    }
+    if (problem.isEmpty())
+        return QString();
+
+    // An older copy set aside is kept too: nothing the user had is lost.
+    QString aside = filePath + QStringLiteral(".damaged");
+    for (int n = 1; QFileInfo::exists(aside) && n < 100; ++n)
+        aside = filePath + QStringLiteral(".damaged.%1").arg(n);
+    if (!QDir().rename(filePath, aside)) {
+        qCWarning(lcSettingsBackend)
+            << "settings file" << problem << "and cannot be moved:" << filePath;
+        return QStringLiteral("The settings file %1 %2 and could not be moved aside. Pagewarden "
+                              "runs with its default options but cannot keep them.")
+            .arg(QDir::toNativeSeparators(filePath), problem);
+    }
+    qCWarning(lcSettingsBackend) << "settings file" << problem << "; moved to" << aside;
+    return QStringLiteral("The settings file %1 %2, so it was moved to %3. Pagewarden starts "
+                          "with its default options.")
+        .arg(QDir::toNativeSeparators(filePath), problem, QDir::toNativeSeparators(aside));
 }

@@ -10,7 +10,9 @@
 #include <QPainter>
 
 SplashScreen::SplashScreen(const Clock& clock, QWidget* parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint) {
+    // On top of every other window until it ends: the browser we launch opens its first window
+    // while the splash is still up and would otherwise hide it.
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("the_splash"));
     setWindowIcon(QIcon(Artwork::resourcePicture(6033, QSize(32, 32))));
     setWindowTitle(QString());

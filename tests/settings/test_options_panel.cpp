@@ -37,7 +37,7 @@ private slots:
                                         << "Don't show main screen when starting"
                                         << "";
         QTest::newRow("chkStartUp") << "chkStartUp"
-                                    << "Run at Windows StartUp"
+                                    << "Start when I log in"
                                     << "";
     }
     void controlsHaveTheirCaptionsAndTips() {

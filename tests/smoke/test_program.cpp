@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -23,10 +24,20 @@ class TestProgram : public QObject {
         env.insert("XDG_RUNTIME_DIR", root + "/runtime");
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("PAGEWARDEN_CLOCK_SCALE", "0.02");
+        // As when installed: the program is found on PATH by its name.
+        env.insert("PATH", programFolder() + ":" + env.value("PATH"));
         return env;
     }
-    void start(QProcess& p, const QStringList& args = {}) {
-        p.setProcessEnvironment(environment());
+    static QString programFolder() { return QFileInfo(PAGEWARDEN_EXECUTABLE).path(); }
+    static QString desktopEntryLine(const QString& text, const QString& key) {
+        for (const QString& line : text.split('\n'))
+            if (line.startsWith(key + '='))
+                return line;
+        return QString();
+    }
+    void start(QProcess& p, const QStringList& args = {},
+               const QProcessEnvironment& env = QProcessEnvironment()) {
+        p.setProcessEnvironment(env.isEmpty() ? environment() : env);
         p.start(QStringLiteral(PAGEWARDEN_EXECUTABLE), args);
         QVERIFY(p.waitForStarted(5000));
     }
@@ -56,29 +67,40 @@ private slots:
                                                             QFileDevice::ExeOwner);
     }
 
-    void versionAndHelp() {
-        QProcess p;
-        start(p, {"--version"});
-        QVERIFY(p.waitForFinished(10000));
-        QCOMPARE(p.exitCode(), 0);
-        QVERIFY(p.readAllStandardOutput().contains("8.0."));
-        QProcess h;
-        start(h, {"--help"});
-        QVERIFY(h.waitForFinished(10000));
-        QCOMPARE(h.exitCode(), 0);
-        QVERIFY(h.readAllStandardOutput().contains("takes no arguments"));
+    // Answered without a display, before the windowing system is touched.
+    void arguments_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "pagewarden 8.0."
+                                 << "";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: pagewarden"
+                              << "";
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << ""
+                                        << "unrecognized option '--frobnicate'";
+        QTest::newRow("a file") << QStringList{"some-file.txt"} << 2 << ""
+                                << "'some-file.txt'";
+        QTest::newRow("both") << QStringList{"--help", "--version"} << 2 << ""
+                              << "alone";
     }
-
-    void strangeArguments_getAClearMessage() {
+    void arguments() {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QProcessEnvironment env = environment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
         QProcess p;
-        start(p, {"--frobnicate"});
+        start(p, args, env);
         QVERIFY(p.waitForFinished(10000));
-        QCOMPARE(p.exitCode(), 2);
-        QVERIFY(p.readAllStandardError().contains("--help"));
-        QProcess q;
-        start(q, {"some-file.txt"});
-        QVERIFY(q.waitForFinished(10000));
-        QCOMPARE(q.exitCode(), 2);
+        const QString stdOut = p.readAllStandardOutput(), stdErr = p.readAllStandardError();
+        QCOMPARE(p.exitCode(), status);
+        QVERIFY2(out.isEmpty() ? stdOut.isEmpty() : stdOut.startsWith(out), qPrintable(stdOut));
+        QVERIFY2(err.isEmpty() ? stdErr.isEmpty() : stdErr.contains(err), qPrintable(stdErr));
+        if (status != 0)
+            QVERIFY(stdErr.contains("Try 'pagewarden --help'"));
         QVERIFY(!QFile::exists(settingsFile()));
     }
 
@@ -89,9 +111,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(stored("firsttime") == "done", 20000);
         QTRY_VERIFY_WITH_TIMEOUT(
             QFile::exists(home.path() + "/.config/autostart/pagewarden.desktop"), 10000);
+        // It starts the same program with the same icon as the installed desktop entry.
         QFile entry(home.path() + "/.config/autostart/pagewarden.desktop");
-        QVERIFY(entry.open(QIODevice::ReadOnly));
-        QVERIFY(entry.readAll().contains("Exec=" PAGEWARDEN_EXECUTABLE "\n"));
+        QFile installed(PAGEWARDEN_DESKTOP_ENTRY);
+        QVERIFY(entry.open(QIODevice::ReadOnly) && installed.open(QIODevice::ReadOnly));
+        const QString entryText = entry.readAll(), installedText = installed.readAll();
+        for (const char* key : {"Exec", "Icon"})
+            QCOMPARE(desktopEntryLine(entryText, key), desktopEntryLine(installedText, key));
 
         // A second start ends at once and quietly, leaving the first running.
         QProcess second;
@@ -132,6 +158,24 @@ private slots:
         QCOMPARE(third.state(), QProcess::Running);
         ::kill(third.processId(), SIGINT);
         QVERIFY(third.waitForFinished(10000));
+    }
+
+    // A settings file that cannot be read (here a folder in its place, which stops root too) is
+    // set aside like a damaged one: the defaults are stored afresh, popups are closed again, and
+    // the user is told.
+    void unreadableSettings_areSetAside() {
+        QFile::remove(settingsFile());
+        QVERIFY(QDir().mkpath(settingsFile()));
+        QProcessEnvironment env = environment();
+        env.insert("PATH", programFolder()); // no browser to launch: not needed here
+        QProcess p;
+        start(p, {}, env);
+        QTRY_VERIFY_WITH_TIMEOUT(stored("Killpopups") == "1", 20000);
+        QVERIFY(QFileInfo(settingsFile() + ".damaged").isDir());
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += p.readAllStandardError()).contains("moved to"), 20000);
+        ::kill(p.processId(), SIGTERM);
+        QVERIFY(p.waitForFinished(10000));
     }
 };
 

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a finished build folder and checks it as a user's machine would
+# see it: its name, version and dependencies, every file it installs (the same files
+# `cmake --install` puts in place), the desktop entry and AppStream data through their
+# validators, the man page through man, and the unpacked program's --version without a display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="$(cd "${1:-build-test}" && pwd)"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+fail() {
+  echo "package check: $*" >&2
+  exit 1
+}
+
+version="$(sed -n 's/^project(Pagewarden VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+rm -f "$build"/pagewarden_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb="$(ls "$build"/pagewarden_"$version"_*.deb)"
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = pagewarden ] || fail "package name is $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "package version is $(field Version), not $version"
+depends="$(field Depends)"
+for dep in libqt6widgets6 libqt6websockets6 libqt6svg6 libc6; do
+  grep -qw "$dep" <<<"$depends" || fail "Depends lacks $dep: $depends"
+done
+grep -qw chromium <<<"$(field Recommends)" || fail "Recommends lacks chromium"
+
+root="$scratch/root"
+dpkg-deb -x "$deb" "$root"
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+list() { (cd "$1" && find . -type f | sort); }
+[ "$(list "$root/usr")" = "$(list "$scratch/prefix")" ] ||
+  fail "the package and cmake --install differ: $(diff <(list "$root/usr") <(list "$scratch/prefix"))"
+
+share="$root/usr/share"
+desktop="$share/applications/pagewarden.desktop"
+for f in "$desktop" "$share/metainfo/example.pagewarden.Pagewarden.metainfo.xml" \
+  "$share/man/man1/pagewarden.1" "$share/icons/hicolor/scalable/apps/pagewarden.svg"; do
+  [ -f "$f" ] || fail "missing ${f#"$root"}"
+done
+for size in 16 22 24 32 48 64 128 256; do
+  png="$share/icons/hicolor/${size}x$size/apps/pagewarden.png"
+  [ -f "$png" ] || fail "missing ${png#"$root"}"
+  # A PNG's width and height are the two big-endian numbers at byte 16.
+  read -r w h < <(od -An -tu1 -j16 -N8 "$png" |
+    awk '{print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8}')
+  [ "$w $h" = "$size $size" ] || fail "${png#"$root"} is ${w}x$h"
+done
+desktop-file-validate "$desktop"
+appstreamcli validate --no-net "$share/metainfo/example.pagewarden.Pagewarden.metainfo.xml" >/dev/null
+warnings="$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
+  "$share/man/man1/pagewarden.1" 2>&1 >/dev/null)"
+[ -z "$warnings" ] || fail "man page: $warnings"
+
+# The entry starts the packaged program and shows the packaged icon.
+[ -x "$root/usr/bin/$(sed -n 's/^Exec=//p' "$desktop")" ] || fail "Exec is not the program"
+[ "$(sed -n 's/^Icon=//p' "$desktop")" = pagewarden ] || fail "Icon is not pagewarden"
+out="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/pagewarden" --version)"
+[ "$out" = "pagewarden $version" ] || fail "--version said: $out"
+echo "Package $(basename "$deb") checked"
