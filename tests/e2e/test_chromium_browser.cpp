@@ -1,9 +1,12 @@
 // The adapter against a real, headless Chromium on loopback. Each test starts its own browser
 // (and its own adapter) and stops both again, also when it fails.
 #include "platform/ChromiumBrowser.h"
+#include "platform/ChromiumNavigation.h"
+#include "platform/ChromiumPages.h"
 #include "support/ChromiumProcess.h"
 #include "support/DevToolsDriver.h"
 #include "support/LocalHttpServer.h"
+#include "support/ProtocolScript.h"
 #include "support/TestMain.h"
 
 #include <QElapsedTimer>
@@ -146,6 +149,8 @@ private slots:
                        "'flood' + i, 'width=200,height=200')"));
         m_server.setPage("/plain.txt", "just text", "text/plain");
         m_server.setHtml("/hang.html", "Hang", buttonPage("for (;;) {}"));
+        m_server.setHtml("/slow.html", "Slow Ad", "<p>at last</p>");
+        m_server.setDelay("/slow.html", 1500);
     }
 
     void cleanup() {
@@ -192,6 +197,68 @@ private slots:
         QVERIFY(!m_browser->menuBar(popup));
         QVERIFY(!m_browser->quit(popup));
         QCOMPARE(m_browser->enumerate(), before);
+    }
+
+    void tourOfNewWindows_recordedForTheMirrorTests() {
+        // The mirror on a connection of its own whose conversation is written down: with
+        // PAGEWARDEN_RECORD_TO set it is saved as tests/data/new_windows.json for the mirror's
+        // tests, which check each stop of the tour in detail.
+        QVERIFY(startAttached("/links.html"));
+        DevToolsDriver recording;
+        QVERIFY(recording.connectTo(m_chromium->endpoint(), true));
+        RecordingTransport& script = *recording.recorder();
+        ChromiumPages pages;
+        pages.attach(recording.client());
+        QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 1, kWait);
+        const WindowKey tab = pages.keys().first();
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(tab)->documentTitle, QString("Links"), kWait);
+        script.mark("attached");
+        const auto act = [&](const QString& js) {
+            m_driver->client()->send("Runtime.evaluate",
+                                     QJsonObject{{"expression", js}, {"userGesture", true}},
+                                     m_tabSession);
+        };
+
+        act("window.open('/slow.html', 'ad', 'width=320,height=240')");
+        QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 2, kWait);
+        script.mark("popup");
+        const WindowKey popup = pages.keys().last();
+        const QString popupId = pages.find(popup)->targetId;
+        QCOMPARE(pages.find(popup)->shownAddress(), m_server.url("/slow.html"));
+        QCOMPARE(pages.readTitle(popup), QString()); // its page has not come yet
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(popup)->documentTitle, QString("Slow Ad"), kWait);
+        script.mark("loaded");
+        QVERIFY(pages.close(popup));
+        QCOMPARE(pages.keys(), QList<WindowKey>{tab});
+        QTRY_VERIFY_WITH_TIMEOUT(!pages.page(popupId), kWait);
+        script.mark("closed");
+
+        act("window.open('/popup.html', 'x', 'noopener,width=320,height=240')");
+        QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 2, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(pages.keys().last())->documentTitle,
+                                  QString("Popup Ad"), kWait);
+        script.mark("noopener");
+        QVERIFY(pages.close(pages.keys().last()));
+
+        act("document.querySelector('a').click()");
+        QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 2, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(pages.keys().last())->documentTitle, QString("A Tab"),
+                                  kWait);
+        script.mark("tab");
+        QVERIFY(pages.close(pages.keys().last()));
+
+        QVERIFY(pages.navigation().navigate(*pages.find(tab), m_server.url("/plain.txt")));
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(tab)->mimeType, QString("text/plain"), kWait);
+        script.mark("text");
+        QVERIFY(pages.navigation().navigate(*pages.find(tab), m_server.url("/opener.html")));
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(tab)->documentTitle, QString("Opener"), kWait);
+        script.mark("navigated");
+        m_driver->client()->send(QStringLiteral("Page.crash"), {}, m_tabSession);
+        QTRY_VERIFY_WITH_TIMEOUT(pages.find(tab)->crashed, kWait);
+        script.mark("crashed");
+        const QString folder = qEnvironmentVariable("PAGEWARDEN_RECORD_TO");
+        if (!folder.isEmpty())
+            QVERIFY(script.save(folder + QStringLiteral("/new_windows.json")));
     }
 
     void crossSitePopup_isAPopupToo() {
@@ -286,7 +353,15 @@ private slots:
         const auto firstHandle = m_browser->handle(first);
         QVERIFY(firstHandle.has_value());
 
-        // A window opened the way Pagewarden opens web pages: a new window, a new handle.
+        // A window opened the way Pagewarden opens web pages: a new window, a new handle, told
+        // as ours before a waiting pass is woken by it.
+        QList<qint64> ours;
+        qsizetype changesWhenTold = -1;
+        QSignalSpy changes(m_browser.get(), &BrowserWindows::countChanged);
+        connect(m_browser.get(), &ChromiumBrowser::ownWindowOpened, this, [&](qint64 handle) {
+            ours << handle;
+            changesWhenTold = changes.size();
+        });
         bool opened = false;
         QString failure;
         m_browser->openPage(m_server.url("/tab.html"), m_server.url("/counted.html"),
@@ -302,6 +377,8 @@ private slots:
                                   std::optional<QString>("Counted"), kWait);
         QVERIFY(m_browser->handle(window).has_value());
         QVERIFY(m_browser->handle(window) != firstHandle);
+        QCOMPARE(ours, QList<qint64>{*m_browser->handle(window)});
+        QCOMPARE(changesWhenTold, 0);
         QCOMPARE(m_browser->menuBar(window), std::optional<bool>(true));
         QCOMPARE(m_browser->hasOpener(window), std::optional<bool>(false));
 
@@ -399,7 +476,7 @@ private slots:
                 m_tabSession);
         QTest::qWait(500);
         // A title change asks the page for its title; the page cannot answer, yet every read
-        // is answered at once.
+        // is answered: the title is waited for once (briefly), then the last one known serves.
         m_driver->client()->send(
             QStringLiteral("Target.activateTarget"),
             QJsonObject{{QStringLiteral("targetId"), m_driver->findPage("/hang.html")}});
@@ -408,14 +485,16 @@ private slots:
         for (int i = 0; i < 1000; ++i) {
             m_browser->count();
             m_browser->isHtmlDocument(tab);
-            m_browser->documentTitle(tab);
+            QCOMPARE(m_browser->documentTitle(tab), std::optional<QString>("Hang"));
             m_browser->locationUrl(tab);
             m_browser->hasOpener(tab);
         }
-        QVERIFY2(timer.elapsed() < 200, qPrintable(QString::number(timer.elapsed())));
+        // Far below a thousand waits for a page that never answers.
+        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(m_browser->refresh(tab));
         QVERIFY(m_browser->quit(tab));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(0), kWait);
+        QCOMPARE(m_browser->count(), std::optional<int>(0));
+        QTRY_COMPARE_WITH_TIMEOUT(m_driver->pageIds().size(), 0, kWait);
         QVERIFY(m_browser->isGuarding());
     }
 
@@ -496,14 +575,11 @@ private slots:
         const qint64 firstPid = m_browser->connector().browserProcessId();
         QVERIFY(firstPid > 0);
         ::kill(static_cast<pid_t>(firstPid), SIGSTOP);
-        // Reads never wait on the hung browser.
-        QElapsedTimer timer;
-        timer.start();
+        // Reads and commands are answered though the browser is frozen.
         for (WindowKey key : m_browser->enumerate()) {
-            m_browser->documentTitle(key);
-            m_browser->quit(key);
+            QVERIFY(m_browser->documentTitle(key).has_value());
+            QVERIFY(m_browser->quit(key));
         }
-        QVERIFY(timer.elapsed() < 100);
         QTRY_VERIFY_WITH_TIMEOUT(!m_browser->isGuarding(), kWait);
         QVERIFY2(m_browser->status().contains("stopped answering"),
                  qPrintable(m_browser->status()));

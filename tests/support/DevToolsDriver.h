@@ -6,6 +6,8 @@
 #include <QString>
 #include <memory>
 
+class RecordingTransport;
+
 // The test's own hands on the browser, over a second DevTools connection: finds pages, clicks in
 // them and runs script in them, the way a user or a page would. Calls wait (with events
 // processed) for their reply; that is fine in a test and never done in the program.
@@ -14,8 +16,10 @@ public:
     DevToolsDriver();
     ~DevToolsDriver();
 
-    // Connects to the browser at "127.0.0.1:<port>".
-    bool connectTo(const QString& endpoint);
+    // Connects to the browser at "127.0.0.1:<port>"; with `record`, what comes back is written
+    // down by recorder().
+    bool connectTo(const QString& endpoint, bool record = false);
+    RecordingTransport* recorder() { return m_recorder; }
 
     // Sends a request and waits for its reply.
     DevToolsReply call(const QString& method, const QJsonObject& params = {},
@@ -36,4 +40,5 @@ public:
 
 private:
     std::unique_ptr<DevToolsClient> m_client;
+    RecordingTransport* m_recorder = nullptr;
 };
