@@ -5,14 +5,6 @@
 #include "platform/ChromiumPages.h"
 #include "platform/devtools/DevToolsClient.h"
 
-namespace {
-
-bool isHtmlType(const QString& mime) {
-    return mime == QLatin1String("text/html") || mime == QLatin1String("application/xhtml+xml");
-}
-
-} // namespace
-
 ChromiumBrowser::ChromiumBrowser(BrowserConnectionOptions options, QObject* parent)
     : BrowserWindows(parent), m_connector(new BrowserConnector(std::move(options), this)),
       m_pages(new ChromiumPages(this)),
@@ -75,7 +67,7 @@ std::optional<bool> ChromiumBrowser::isHtmlDocument(WindowKey window) {
     const ChromiumPage* p = m_pages->find(window);
     if (!p)
         return std::nullopt;
-    return p->hasDocument && !p->crashed && isHtmlType(p->mimeType);
+    return p->isHtml();
 }
 
 std::optional<qint64> ChromiumBrowser::handle(WindowKey window) {

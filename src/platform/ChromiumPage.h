@@ -40,6 +40,12 @@ struct ChromiumPage {
     bool silent = false; // a read timed out and the page has not answered since
     bool queryAgain = false;
 
+    // A readable HTML document: text, images, PDFs and crashed pages are not.
+    bool isHtml() const {
+        return hasDocument && !crashed &&
+               (mimeType == QLatin1String("text/html") ||
+                mimeType == QLatin1String("application/xhtml+xml"));
+    }
     // What the window reports as its address, to matching and to the log alike.
     QString shownAddress() const {
         if (!address.isEmpty())

@@ -364,17 +364,17 @@ void ChromiumPages::queryDocument(const QString& targetId) {
             q->queryRunning = false;
             q->silent = reply.timedOut;
             const QJsonArray facts = evaluatedArray(reply);
-            if (facts.size() == 3) {
-                // It fills in what a page attached mid-navigation missed; a reply that an event
-                // overtook describes an older document and leaves the address alone.
+            // It fills in what a page attached mid-navigation missed. A reply that an event
+            // overtook describes an older document: it changes nothing, and the reading that
+            // event asked for follows.
+            if (facts.size() == 3 && serial == q->addressSerial) {
                 q->documentTitle = facts.at(0).toString();
                 if (!facts.at(1).toString().isEmpty())
                     q->mimeType = facts.at(1).toString();
                 if (!facts.at(2).toString().isEmpty())
                     q->documentUrl = facts.at(2).toString();
                 q->hasDocument = !q->mimeType.isEmpty();
-                if (serial == q->addressSerial)
-                    q->setAddress(q->documentUrl);
+                q->setAddress(q->documentUrl);
             }
             if (q->queryAgain)
                 queryDocument(targetId);

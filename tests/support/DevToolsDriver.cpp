@@ -127,3 +127,19 @@ QJsonValue DevToolsDriver::evaluate(const QString& sessionId, const QString& exp
                                      sessionId);
     return reply.result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
 }
+
+bool DevToolsDriver::waitUntilShown(const QString& sessionId, const QString& url, int timeoutMs) {
+    // Loaded and painted twice: a click now reaches the page's own handlers.
+    const QString shown =
+        QStringLiteral("new Promise(r => { const painted = () => requestAnimationFrame(() =>"
+                       " requestAnimationFrame(() => r(location.href)));"
+                       " if (document.readyState === 'complete') painted();"
+                       " else addEventListener('load', painted); })");
+    QDeadlineTimer deadline(timeoutMs);
+    while (evaluate(sessionId, shown).toString() != url) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}

@@ -31,6 +31,8 @@ public:
     QString attach(const QString& targetId);
     // A left click at (x, y) in the page's viewport: press and release.
     bool click(const QString& sessionId, int x, int y);
+    // Waits until the page shows `url`, loaded and painted, ready for clicks.
+    bool waitUntilShown(const QString& sessionId, const QString& url, int timeoutMs = 30000);
     // Runs script in the page and gives its value.
     QJsonValue evaluate(const QString& sessionId, const QString& expression);
     // Every page target id.
