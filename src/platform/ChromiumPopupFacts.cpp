@@ -144,7 +144,7 @@ void PopupFacts::read(const QString& targetId, bool held) {
         m_pages.heldPageTimeout());
     // The page reads its facts before it takes the next message, so it is resumed right behind
     // the question rather than after our answer: it waits no longer than the reading itself, and
-    // if this program dies now the page is not left blank for good.
-    if (held)
-        m_pages.send(QStringLiteral("Runtime.runIfWaitingForDebugger"), {}, sessionId);
+    // if this program dies now the page is not left blank for good. A page found held by a client
+    // that died is reported as not waiting, yet it is held all the same: resume every page.
+    m_pages.send(QStringLiteral("Runtime.runIfWaitingForDebugger"), {}, sessionId);
 }

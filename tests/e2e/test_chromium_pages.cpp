@@ -78,7 +78,7 @@ private slots:
         QVERIFY(firstStep("Runtime.evaluate") >= 0);
         QCOMPARE(firstStep("Runtime.runIfWaitingForDebugger"), firstStep("Runtime.evaluate"));
         // The title is read when asked; the document on show is not the one it was opened for.
-        documentIs("", "about:blank");
+        documentIs("A title of the empty page", "about:blank");
         QCOMPARE(m_pages->readTitle(popup), QString());
         QCOMPARE(m_pages->find(popup)->shownAddress(), base + "/slow.html");
 
