@@ -257,8 +257,9 @@ private slots:
             [&] {
                 const bool onlyTheTab = m_rig->browser.count() == std::optional<int>(1);
                 if (onlyTheTab && m_rig->state.popupsTerminated == opened && opened < 5) {
+                    // Unnamed: a named one would reuse the window the browser is still closing.
                     actSoon(*m_driver, m_tabSession,
-                            QStringLiteral("window.open('/popup.html', 'ad', 'width=320')"));
+                            QStringLiteral("window.open('/popup.html', '_blank', 'width=320')"));
                     ++opened;
                 }
                 return m_rig->state.popupsTerminated == 5 && onlyTheTab;
