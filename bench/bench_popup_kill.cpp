@@ -5,21 +5,14 @@
 //
 // Starts its own headless Chromium on a loopback port and a page server on 127.0.0.1; needs
 // nothing else. Prints a small table.
-#include "app/ProgramState.h"
-#include "blocking/BlockedLog.h"
-#include "blocking/BlockingContext.h"
 #include "blocking/BlockingController.h"
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "platform/devtools/DevToolsClient.h"
-#include "settings/SettingsStore.h"
+#include "support/BlockingHarness.h"
 #include "support/ChromiumProcess.h"
 #include "support/DevToolsDriver.h"
-#include "support/FakeLiveOptions.h"
 #include "support/LocalHttpServer.h"
-#include "support/MemorySettingsBackend.h"
-#include "support/Recorders.h"
-#include "support/RecordingBlockingView.h"
 #include "support/TestMain.h"
 
 #include <QCoreApplication>
@@ -235,21 +228,8 @@ bool measureAdapter(const QString& endpoint, DevToolsDriver& driver, const QStri
 // once the cycle waits for a change again, so every popup meets a waiting pass.
 struct PassRig {
     PassRig(const QString& endpoint, const QString& delay)
-        : browser(options(endpoint)),
-          log(dir.filePath(QStringLiteral("skipped_sites.txt")), clock, state),
-          context{browser,
-                  liveOptions,
-                  state,
-                  settings,
-                  log,
-                  clock,
-                  messages,
-                  beeper,
-                  pointer,
-                  view,
-                  QStringLiteral("Pagewarden 8.0")},
-          controller(context) {
-        liveOptions.popupKillSpeed = delay;
+        : browser(options(endpoint)), harness(browser, clock), controller(harness.context) {
+        harness.options.popupKillSpeed = delay;
         browser.start();
     }
     static BrowserConnectionOptions options(const QString& endpoint) {
@@ -258,19 +238,10 @@ struct PassRig {
         o.launch = false;
         return o;
     }
-    QTemporaryDir dir;
     SystemClock clock;
     ChromiumBrowser browser;
-    FakeLiveOptions liveOptions;
-    ProgramState state;
-    MemorySettingsBackend backend;
-    SettingsStore settings{backend};
-    BlockedLog log;
-    RecordingMessageBoxes messages;
-    RecordingBeeper beeper;
-    RecordingBusyPointer pointer;
-    RecordingBlockingView view;
-    BlockingContext context;
+    BlockingHarness harness;
+    ProgramState& state = harness.state;
     BlockingController controller;
 };
 

@@ -113,6 +113,13 @@ int runPagewarden(int argc, char** argv) {
                              window->showBrowserStatus(status);
                      });
 
+    // A window we open ourselves (Help, say) is the user's, never a new browser to close.
+    QObject::connect(&browser, &ChromiumBrowser::ownWindowOpened, &app, [&startup](qint64 handle) {
+        QStringList& existing = startup.state().existingWindowHandles;
+        if (!existing.contains(QString::number(handle)))
+            existing.append(QString::number(handle));
+    });
+
     // Logging out, SIGTERM and Ctrl+C leave through the exit command so nothing is lost.
     const auto leave = [&startup, &processExit] {
         if (MainWindow* window = startup.mainWindow())

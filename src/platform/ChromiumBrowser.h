@@ -4,14 +4,11 @@
 #include "platform/WebPageOpener.h"
 #include "platform/devtools/BrowserConnector.h"
 
-#include <QHash>
-#include <QJsonObject>
-#include <QPointer>
 #include <QString>
-#include <map>
 
+class ChromiumPages;
+class ChromiumPageOpener;
 class DevToolsClient;
-struct DevToolsReply;
 
 // The browser windows of a Chromium-family browser (Chromium, Chrome, Edge, Brave), reached
 // through its DevTools protocol, and the new windows Pagewarden opens in it.
@@ -22,67 +19,43 @@ struct DevToolsReply;
 // we launch over a pipe), and reconnects or relaunches it with back-off when it dies or hangs;
 // the mirror empties when the browser goes and fills again when it is back.
 //
+// It is a facade over small parts: ChromiumPages (the mirror and the events that feed it),
+// PopupFacts (opener and menu bar, fixed when a window is created), PageNavigation (navigate and
+// reload) and ChromiumPageOpener (new windows for addresses).
+//
 // How each operation maps onto the protocol:
 //
 //  count, enumerate  The page targets ("page" type, no prerender subtype) that have entered the
-//                    mirror, in the order they entered it. Targets come from
-//                    Target.setDiscoverTargets (targetCreated / InfoChanged / Destroyed) and the
-//                    browser-wide Target.setAutoAttach{autoAttach, waitForDebuggerOnStart,
-//                    flatten}. A page enters only once the facts fixed at its creation are read:
-//                    its opener and menu bar (below) and its window id. countChanged is emitted
-//                    the moment a page enters or leaves.
+//                    mirror, in the order they entered it, less those we are closing. A page
+//                    enters once its opener, menu bar and window id are known.
 //  WindowKey         Our own serial number, given when a target is first seen; never reused, also
 //                    across reconnects (a rediscovered page gets a new key).
-//  isHtmlDocument    The main frame holds a committed document (Page.frameNavigated, or the
-//                    reading at attach time) whose MIME type is text/html or
+//  isHtmlDocument    The main frame holds a document whose MIME type is text/html or
 //                    application/xhtml+xml, and the renderer has not crashed. A new window's
-//                    initial about:blank is an HTML document, so a popup can be judged before its
-//                    real address has loaded; text, images, PDFs and crashed pages give false.
+//                    initial about:blank counts, so a popup is judged before its page has loaded.
 //  handle            Browser.getWindowForTarget's windowId: the tabs of one window share it, every
-//                    popup window has its own. Window ids restart at 1 in a new browser process,
-//                    so a browser that is not the first one seen in this run (told apart by the
-//                    browser target's id) has its ids offset by generation * 2^32; handles of one
-//                    browser process never change meaning, those of two never collide.
-//  locationUrl       targetInfo.url, kept current by Target.targetInfoChanged.
-//  menuBar           Decided when the window is created, as the browser does: every new page is
-//                    held on its initial about:blank by waitForDebuggerOnStart, where
-//                    window.menubar.visible is exact (false only for a popup opened with window
-//                    features); we read it with Runtime.evaluate, record it and always resume the
-//                    page (Runtime.runIfWaitingForDebugger) - after the reply, after an error,
-//                    and after a timeout. It never changes afterwards, so a popup that navigates
-//                    stays a window without a menu bar. If it cannot be read, true: a window we
-//                    could not judge is never taken for a popup.
-//  hasOpener         window.opener !== null, read at the same moment (a noopener link gives
-//                    false though the target names an opener). Pages already open when we attach
-//                    are read as they are then. A new page that no script can reach
-//                    (targetInfo.canAccessOpener false: a noopener link, a window the user or we
-//                    opened) lives in a renderer that cannot answer while held; it has no opener,
-//                    its menu bar follows the features its opener asked for (Page.windowOpen: a
-//                    list without "menubar" means none; no request means a normal window), and
-//                    it is resumed at once. The same request decides when a held page cannot be
-//                    read in time (a hung opener).
+//                    popup window has its own; unique across browser restarts.
+//  locationUrl,      The address the window was opened for or is loading: the opener's
+//  documentUrl       Page.windowOpen, the page's requested, started or committed navigation, or
+//                    targetInfo.url, whichever came last; never the initial about:blank that
+//                    every new window shows first, unless it was opened for no address. Matching
+//                    and the log see the same address.
+//  documentTitle     document.title, read from the page when asked (waiting briefly; the last
+//                    reading if the page does not answer), and empty while the document on show
+//                    is not the one at that address (a window still loading what it was opened
+//                    for has no title yet).
+//  menuBar,          Fixed when the window is created (PopupFacts): a window we could not judge
+//  hasOpener         is never taken for a popup.
 //  visible           True for every page that belongs to a browser window, background tabs
-//                    included: they report visibilityState "hidden", yet they are windows the user
-//                    has and can switch to. A page the browser has no window for gives false.
+//                    included. A page the browser has no window for gives false.
 //  quit              Target.closeTarget; a beforeunload dialog of a page we are closing is
-//                    accepted. The page leaves the mirror when the browser reports it destroyed.
-//  navigate          Page.navigate in the page's session; the navigation is pending until the
-//                    main frame commits (Page.frameNavigated) or the reply says it failed or did
-//                    not need a new document.
-//  refresh           Page.reload; held while a navigation is pending and sent when it commits,
-//                    because a reload sent right after a navigate is refused.
-//  documentUrl       The committed main-frame document's address (Page.frameNavigated, and
-//  documentTitle     navigatedWithinDocument); document.title read by Runtime.evaluate whenever
-//                    the target's title or address changes (targetInfo.title falls back to the
-//                    address when a page has no title, so it is not used for the title itself).
+//                    accepted. The page leaves the mirror at once (and comes back if the close
+//                    fails), so no pass judges it twice.
+//  navigate, refresh Page.navigate and Page.reload (PageNavigation).
 //
 // While no browser is guarded the mirror is empty: count() is 0. Reads of an unknown or closed
-// window give std::nullopt, commands give false. Every request has a timeout (a new page is held
-// at most 5 s), so a hung or crashed page never stalls anything.
-//
-// openPage (WebPageOpener) uses Target.createTarget{url: start page, newWindow: true}, then
-// Page.navigate to the address once the new page has entered the mirror; `done` gets the
-// browser's own error text (net::ERR_…, "Cannot navigate to invalid URL") when that fails.
+// window give std::nullopt, commands give false. Every request has a timeout, so a hung or
+// crashed page never stalls anything.
 //
 // The program makes one for the whole run:
 //
@@ -111,9 +84,10 @@ public:
     // we launched was closed and openPage will start it again.
     bool canOpenPages() const;
     BrowserConnector& connector() { return *m_connector; }
+    ChromiumPages& pages() { return *m_pages; }
 
     // How long a new page may be held before it is resumed unread.
-    void setHeldPageTimeout(int ms) { m_heldPageTimeoutMs = ms; }
+    void setHeldPageTimeout(int ms);
 
     std::optional<int> count() override;
     QList<WindowKey> enumerate() override;
@@ -133,82 +107,15 @@ public:
 
 signals:
     void statusChanged(const QString& status);
+    // A window openPage opened has entered the mirror, before the count changes for it: it is
+    // ours, and "Kill new browsers" must spare it.
+    void ownWindowOpened(qint64 handle);
 
 private:
-    struct Page {
-        WindowKey key = 0;
-        QString targetId;
-        QString sessionId;
-        bool entered = false; // in the mirror and the count
-        bool factsRead = false;
-        bool windowRead = false;
-        std::optional<qint64> handle;
-        QString url;
-        QString targetTitle;
-        QString documentUrl;
-        QString documentTitle;
-        QString mimeType;
-        QString mainFrameId;
-        bool hasDocument = false;
-        bool crashed = false;
-        bool opener = false;
-        bool menuBar = true;
-        bool canAccessOpener = false;         // targetInfo: a script opener can reach it
-        std::optional<bool> requestedMenuBar; // from the opener's window.open features
-        bool closing = false;
-        int navigationSerial = 0;
-        bool navigationPending = false;
-        bool reloadHeld = false;
-        bool titleQueryRunning = false;
-        bool titleQueryAgain = false;
-    };
-    struct OpenRequest {
-        QString address;
-        Done done;
-    };
-    struct DeferredOpen {
-        QString startPage;
-        QString address;
-        Done done;
-    };
-
     void onConnected(DevToolsClient* client);
     void onDisconnected();
-    void onEvent(const QString& method, const QJsonObject& params, const QString& sessionId);
-    void onBrowserEvent(const QString& method, const QJsonObject& params);
-    void onPageEvent(Page& page, const QString& method, const QJsonObject& params);
-    void onAttached(const QJsonObject& params);
-    void readCreationFacts(const QString& targetId, bool held);
-    void holdsInitialDocument(Page& p);
-    void readWindow(const QString& targetId);
-    void maybeEnter(Page& page);
-    void removePage(const QString& targetId);
-    void updateInfo(Page& page, const QJsonObject& targetInfo);
-    void queryDocument(const QString& targetId);
-    void sendReload(const QString& targetId, bool retry);
-    void navigationSettled(const QString& targetId, int serial);
-    void openPending(Page& page);
-    Page* find(WindowKey key);
-    Page* page(const QString& targetId);
-    qint64 send(const QString& method, const QJsonObject& params, const QString& sessionId,
-                std::function<void(const DevToolsReply&)> callback = {}, int timeoutMs = 10000);
 
     BrowserConnector* m_connector;
-    QPointer<DevToolsClient> m_client;
-    quint64 m_connection = 0;           // bumps on every connection, so late replies are recognised
-    QHash<QString, Page> m_pages;       // by targetId
-    QHash<QString, QString> m_sessions; // sessionId -> targetId
-    std::map<WindowKey, QString> m_entered;     // the mirror, in order of entry
-    QHash<QString, OpenRequest> m_openRequests; // targetId -> address to go to
-    QList<DeferredOpen> m_deferredOpens;        // waiting for the browser to start again
-    struct WindowOpen {
-        QStringList features;
-        qint64 at = 0; // ms since the epoch
-    };
-    QHash<QString, QList<WindowOpen>> m_windowOpens; // opener targetId -> its recent requests
-    QHash<QString, int> m_browserGenerations;        // browser target id -> generation
-    qint64 m_handleOffset = 0;
-    bool m_generationKnown = false;
-    WindowKey m_nextKey = 1;
-    int m_heldPageTimeoutMs = 5000;
+    ChromiumPages* m_pages;
+    ChromiumPageOpener* m_opener;
 };

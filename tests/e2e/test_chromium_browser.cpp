@@ -1,9 +1,12 @@
 // The adapter against a real, headless Chromium on loopback. Each test starts its own browser
 // (and its own adapter) and stops both again, also when it fails.
 #include "platform/ChromiumBrowser.h"
+#include "platform/ChromiumNavigation.h"
+#include "platform/ChromiumPages.h"
 #include "support/ChromiumProcess.h"
 #include "support/DevToolsDriver.h"
 #include "support/LocalHttpServer.h"
+#include "support/ProtocolScript.h"
 #include "support/TestMain.h"
 
 #include <QElapsedTimer>
@@ -84,7 +87,8 @@ private:
             return false;
         m_driver->call(QStringLiteral("Page.navigate"),
                        QJsonObject{{QStringLiteral("url"), m_server.url(path)}}, m_tabSession);
-        return waitForTitleOfOnlyWindow();
+        return m_driver->waitUntilShown(m_tabSession, m_server.url(path)) &&
+               waitForTitleOfOnlyWindow();
     }
 
     bool waitForTitleOfOnlyWindow() {
@@ -123,9 +127,6 @@ private slots:
                          buttonPage("window.open('/popup.html', 'ad', 'width=320,height=240')"));
         m_server.setHtml("/popup.html", "Popup Ad", "<p>buy now</p>");
         m_server.setHtml(
-            "/noopener.html", "Noopener",
-            buttonPage("window.open('/popup.html', 'x', 'noopener,width=320,height=240')"));
-        m_server.setHtml(
             "/cross-opener.html", "Cross Opener",
             buttonPage(QStringLiteral("window.open('%1', 'ad', 'width=320,height=240')")
                            .arg(m_server.url("/popup.html").replace("127.0.0.1", "localhost"))));
@@ -133,11 +134,6 @@ private slots:
                          "<a href=\"/tab.html\" target=\"_blank\" style=\"display:block;"
                          "position:fixed;left:0;top:0;width:300px;height:300px\">tab</a>");
         m_server.setHtml("/tab.html", "A Tab", "<p>tab</p>");
-        m_server.setHtml(
-            "/nav-opener.html", "Nav Opener",
-            buttonPage("window.open('/popup-nav.html', 'nav', 'width=320,height=240')"));
-        m_server.setHtml("/popup-nav.html", "Moving On",
-                         "<script>setTimeout(() => location.href = '/landed.html', 50);</script>");
         m_server.setHtml("/landed.html", "Landed", "<p>landed</p>");
         m_server.setHtml("/counted.html", "Counted", "<p>counted</p>");
         m_server.setHtml(
@@ -145,7 +141,8 @@ private slots:
             buttonPage("for (let i = 0; i < 50; ++i) window.open('/popup.html?n=' + i, "
                        "'flood' + i, 'width=200,height=200')"));
         m_server.setPage("/plain.txt", "just text", "text/plain");
-        m_server.setHtml("/hang.html", "Hang", buttonPage("for (;;) {}"));
+        m_server.setHtml("/slow.html", "Slow Ad", "<p>at last</p>");
+        m_server.setDelay("/slow.html", 1500);
     }
 
     void cleanup() {
@@ -186,12 +183,74 @@ private slots:
         QVERIFY(m_browser->quit(popup));
         QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), kWait);
         QVERIFY(!m_browser->enumerate().contains(popup));
-        QCOMPARE(m_driver->pageIds().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_driver->pageIds().size(), 1, kWait);
         // A closed window is gone for every operation.
         QVERIFY(!m_browser->locationUrl(popup));
         QVERIFY(!m_browser->menuBar(popup));
         QVERIFY(!m_browser->quit(popup));
         QCOMPARE(m_browser->enumerate(), before);
+    }
+
+    void tourOfNewWindows_recordedForTheMirrorTests() {
+        // The mirror on a connection of its own whose conversation is written down: with
+        // PAGEWARDEN_RECORD_TO set it is saved as tests/data/new_windows.json for the mirror's
+        // tests, which check each stop of the tour in detail.
+        QVERIFY(startAttached("/links.html"));
+        DevToolsDriver recording;
+        QVERIFY(recording.connectTo(m_chromium->endpoint(), true));
+        RecordingTransport& script = *recording.recorder();
+        ChromiumPages pages;
+        pages.attach(recording.client());
+        QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 1, kWait);
+        const WindowKey tab = pages.keys().first();
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(tab)->documentTitle, QString("Links"), kWait);
+        script.mark("attached");
+        const auto act = [&](const QString& js) {
+            m_driver->client()->send("Runtime.evaluate",
+                                     QJsonObject{{"expression", js}, {"userGesture", true}},
+                                     m_tabSession);
+        };
+
+        act("window.open('/slow.html', 'ad', 'width=320,height=240')");
+        QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 2, kWait);
+        script.mark("popup");
+        const WindowKey popup = pages.keys().last();
+        const QString popupId = pages.find(popup)->targetId;
+        QCOMPARE(pages.find(popup)->shownAddress(), m_server.url("/slow.html"));
+        QCOMPARE(pages.readTitle(popup), QString()); // its page has not come yet
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(popup)->documentTitle, QString("Slow Ad"), kWait);
+        script.mark("loaded");
+        QVERIFY(pages.close(popup));
+        QCOMPARE(pages.keys(), QList<WindowKey>{tab});
+        QTRY_VERIFY_WITH_TIMEOUT(!pages.page(popupId), kWait);
+        script.mark("closed");
+
+        act("window.open('/popup.html', 'x', 'noopener,width=320,height=240')");
+        QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 2, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(pages.keys().last())->documentTitle,
+                                  QString("Popup Ad"), kWait);
+        script.mark("noopener");
+        QVERIFY(pages.close(pages.keys().last()));
+
+        act("document.querySelector('a').click()");
+        QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 2, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(pages.keys().last())->documentTitle, QString("A Tab"),
+                                  kWait);
+        script.mark("tab");
+        QVERIFY(pages.close(pages.keys().last()));
+
+        QVERIFY(pages.navigation().navigate(*pages.find(tab), m_server.url("/plain.txt")));
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(tab)->mimeType, QString("text/plain"), kWait);
+        script.mark("text");
+        QVERIFY(pages.navigation().navigate(*pages.find(tab), m_server.url("/opener.html")));
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(tab)->documentTitle, QString("Opener"), kWait);
+        script.mark("navigated");
+        m_driver->client()->send(QStringLiteral("Page.crash"), {}, m_tabSession);
+        QTRY_VERIFY_WITH_TIMEOUT(pages.find(tab)->crashed, kWait);
+        script.mark("crashed");
+        const QString folder = qEnvironmentVariable("PAGEWARDEN_RECORD_TO");
+        if (!folder.isEmpty())
+            QVERIFY(script.save(folder + QStringLiteral("/new_windows.json")));
     }
 
     void crossSitePopup_isAPopupToo() {
@@ -212,81 +271,21 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), kWait);
     }
 
-    void noopenerPopup_hasNoOpenerAndNoMenuBar() {
-        QVERIFY(startAttached("/noopener.html"));
-        m_browser->setHeldPageTimeout(60000); // nothing here may wait for it
-        const QList<WindowKey> before = m_browser->enumerate();
-        QVERIFY(m_driver->click(m_tabSession, 100, 100));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
-        const WindowKey window = newKeys(before).first();
-        QCOMPARE(m_browser->hasOpener(window), std::optional<bool>(false));
-        QCOMPARE(m_browser->menuBar(window), std::optional<bool>(false));
-        QVERIFY(!isPopup(window)); // no opener: never a popup
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(window),
-                                  std::optional<QString>("Popup Ad"), kWait);
-    }
-
-    void tabOpenedByLink_showsItsMenuBarAndIsNoPopup() {
-        QVERIFY(startAttached("/links.html"));
-        const QList<WindowKey> before = m_browser->enumerate();
-        m_browser->setHeldPageTimeout(60000); // a tab must not need it
-        QVERIFY(m_driver->click(m_tabSession, 100, 100));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
-        const WindowKey tab = newKeys(before).first();
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(tab), std::optional<QString>("A Tab"),
-                                  kWait);
-        QCOMPARE(m_browser->hasOpener(tab), std::optional<bool>(false));
-        QCOMPARE(m_browser->menuBar(tab), std::optional<bool>(true));
-        QVERIFY(!isPopup(tab));
-        // A tab lives in its opener's window and shares its handle; it counts as visible.
-        QCOMPARE(m_browser->handle(tab), m_browser->handle(before.first()));
-        QCOMPARE(m_browser->visible(tab), std::optional<bool>(true));
-    }
-
-    void popupThatNavigated_isStillJudgedByHowItWasOpened() {
-        QVERIFY(startAttached("/nav-opener.html"));
-        const QList<WindowKey> before = m_browser->enumerate();
-        QVERIFY(m_driver->click(m_tabSession, 100, 100));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
-        const WindowKey popup = newKeys(before).first();
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->locationUrl(popup),
-                                  std::optional<QString>(m_server.url("/landed.html")), kWait);
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(popup), std::optional<QString>("Landed"),
-                                  kWait);
-        QCOMPARE(m_browser->menuBar(popup), std::optional<bool>(false));
-        QCOMPARE(m_browser->hasOpener(popup), std::optional<bool>(true));
-        // The page itself would now say otherwise: after a navigation the browser reports a
-        // menu bar even in a popup. That is why the adapter reads it when the window is made.
-        const QString session = m_driver->attach(m_driver->findPage("/landed.html"));
-        QCOMPARE(m_driver->evaluate(session, "window.menubar.visible").toBool(), true);
-        QVERIFY(m_browser->quit(popup));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), kWait);
-    }
-
-    void popupFromAPageThatWasNavigatedByUs_isStillAPopup() {
-        QVERIFY(startAttached("/links.html"));
-        const WindowKey tab = m_browser->enumerate().first();
-        QVERIFY(m_browser->navigate(tab, m_server.url("/opener.html")));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(tab), std::optional<QString>("Opener"),
-                                  kWait);
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentUrl(tab),
-                                  std::optional<QString>(m_server.url("/opener.html")), kWait);
-        const QList<WindowKey> before = m_browser->enumerate();
-        QVERIFY(m_driver->click(m_tabSession, 100, 100));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
-        const WindowKey popup = newKeys(before).first();
-        QVERIFY(isPopup(popup));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(popup),
-                                  std::optional<QString>("Popup Ad"), kWait);
-    }
-
     void handles_tellWindowsOpenBeforeFromWindowsOpenedAfter() {
         QVERIFY(startAttached("/links.html"));
         const WindowKey first = m_browser->enumerate().first();
         const auto firstHandle = m_browser->handle(first);
         QVERIFY(firstHandle.has_value());
 
-        // A window opened the way Pagewarden opens web pages: a new window, a new handle.
+        // A window opened the way Pagewarden opens web pages: a new window, a new handle, told
+        // as ours before a waiting pass is woken by it.
+        QList<qint64> ours;
+        qsizetype changesWhenTold = -1;
+        QSignalSpy changes(m_browser.get(), &BrowserWindows::countChanged);
+        connect(m_browser.get(), &ChromiumBrowser::ownWindowOpened, this, [&](qint64 handle) {
+            ours << handle;
+            changesWhenTold = changes.size();
+        });
         bool opened = false;
         QString failure;
         m_browser->openPage(m_server.url("/tab.html"), m_server.url("/counted.html"),
@@ -302,6 +301,8 @@ private slots:
                                   std::optional<QString>("Counted"), kWait);
         QVERIFY(m_browser->handle(window).has_value());
         QVERIFY(m_browser->handle(window) != firstHandle);
+        QCOMPARE(ours, QList<qint64>{*m_browser->handle(window)});
+        QCOMPARE(changesWhenTold, 0);
         QCOMPARE(m_browser->menuBar(window), std::optional<bool>(true));
         QCOMPARE(m_browser->hasOpener(window), std::optional<bool>(false));
 
@@ -357,68 +358,6 @@ private slots:
         QCOMPARE(m_server.requestCount("/counted.html"), before + 3);
     }
 
-    void documentKinds_onlyHtmlCounts() {
-        QVERIFY(startAttached("/links.html"));
-        const WindowKey tab = m_browser->enumerate().first();
-        QCOMPARE(m_browser->isHtmlDocument(tab), std::optional<bool>(true));
-        QVERIFY(m_browser->navigate(tab, m_server.url("/plain.txt")));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentUrl(tab),
-                                  std::optional<QString>(m_server.url("/plain.txt")), kWait);
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->isHtmlDocument(tab), std::optional<bool>(false),
-                                  kWait);
-        QVERIFY(m_browser->navigate(tab, m_server.url("/tab.html")));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->isHtmlDocument(tab), std::optional<bool>(true), kWait);
-    }
-
-    void crashedPage_hasNoDocumentAndStallsNothing() {
-        QVERIFY(startAttached("/links.html"));
-        const WindowKey tab = m_browser->enumerate().first();
-        m_driver->client()->send(QStringLiteral("Page.crash"), {}, m_tabSession);
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->isHtmlDocument(tab), std::optional<bool>(false),
-                                  kWait);
-        QVERIFY(!m_browser->documentTitle(tab));
-        // The window is still there (a crashed tab stays open) and answers at once.
-        QCOMPARE(m_browser->count(), std::optional<int>(1));
-        QVERIFY(m_browser->quit(tab));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(0), kWait);
-    }
-
-    void hungPage_isAnsweredAtOnceAndCanBeClosed() {
-        QVERIFY(startAttached("/hang.html"));
-        const WindowKey tab = m_browser->enumerate().first();
-        // The page's script never returns; the click is not even acknowledged.
-        for (const char* type : {"mousePressed", "mouseReleased"})
-            m_driver->client()->send(
-                QStringLiteral("Input.dispatchMouseEvent"),
-                QJsonObject{{QStringLiteral("type"), QString::fromLatin1(type)},
-                            {QStringLiteral("x"), 100},
-                            {QStringLiteral("y"), 100},
-                            {QStringLiteral("button"), QStringLiteral("left")},
-                            {QStringLiteral("buttons"), 1},
-                            {QStringLiteral("clickCount"), 1}},
-                m_tabSession);
-        QTest::qWait(500);
-        // A title change asks the page for its title; the page cannot answer, yet every read
-        // is answered at once.
-        m_driver->client()->send(
-            QStringLiteral("Target.activateTarget"),
-            QJsonObject{{QStringLiteral("targetId"), m_driver->findPage("/hang.html")}});
-        QElapsedTimer timer;
-        timer.start();
-        for (int i = 0; i < 1000; ++i) {
-            m_browser->count();
-            m_browser->isHtmlDocument(tab);
-            m_browser->documentTitle(tab);
-            m_browser->locationUrl(tab);
-            m_browser->hasOpener(tab);
-        }
-        QVERIFY2(timer.elapsed() < 200, qPrintable(QString::number(timer.elapsed())));
-        QVERIFY(m_browser->refresh(tab));
-        QVERIFY(m_browser->quit(tab));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(0), kWait);
-        QVERIFY(m_browser->isGuarding());
-    }
-
     void floodOfFiftyPopups_allSeenAndAllClosed() {
         // One click may open only one popup under the browser's own blocker; the flood needs it
         // off, as an ad page that found a way around it would.
@@ -432,7 +371,11 @@ private slots:
                     closed.insert(key);
             }
         });
-        QVERIFY(m_driver->click(m_tabSession, 100, 100));
+        // Not waited for: the page's script is busy until the last popup is out.
+        m_driver->client()->send("Runtime.evaluate",
+                                 QJsonObject{{"expression", "document.getElementById('b').click()"},
+                                             {"userGesture", true}},
+                                 m_tabSession);
         QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 50, 60000);
         QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), 60000);
         QTRY_COMPARE_WITH_TIMEOUT(m_driver->pageIds().size(), 1, kWait);
@@ -496,14 +439,11 @@ private slots:
         const qint64 firstPid = m_browser->connector().browserProcessId();
         QVERIFY(firstPid > 0);
         ::kill(static_cast<pid_t>(firstPid), SIGSTOP);
-        // Reads never wait on the hung browser.
-        QElapsedTimer timer;
-        timer.start();
+        // Reads and commands are answered though the browser is frozen.
         for (WindowKey key : m_browser->enumerate()) {
-            m_browser->documentTitle(key);
-            m_browser->quit(key);
+            QVERIFY(m_browser->documentTitle(key).has_value());
+            QVERIFY(m_browser->quit(key));
         }
-        QVERIFY(timer.elapsed() < 100);
         QTRY_VERIFY_WITH_TIMEOUT(!m_browser->isGuarding(), kWait);
         QVERIFY2(m_browser->status().contains("stopped answering"),
                  qPrintable(m_browser->status()));
@@ -616,7 +556,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_browser->isGuarding(), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(m_browser->count().value_or(0) >= 1, kWait);
         const qint64 firstPid = m_browser->connector().browserProcessId();
-        m_browser->connector().client()->send(QStringLiteral("Browser.close"));
+        m_browser->pages().send(QStringLiteral("Browser.close"), {}, {});
         QTRY_COMPARE_WITH_TIMEOUT(m_browser->connector().state(), BrowserConnector::State::Closed,
                                   kWait);
         QCOMPARE(m_browser->count(), std::optional<int>(0));
@@ -624,7 +564,8 @@ private slots:
         QVERIFY(m_browser->canOpenPages());
         QVERIFY2(m_browser->status().startsWith("The browser was closed"),
                  qPrintable(m_browser->status()));
-        QTest::qWait(3000); // longer than the first retry
+        QSignalSpy startedAgain(&m_browser->connector(), &BrowserConnector::connected);
+        QVERIFY(!startedAgain.wait(3000)); // longer than the first retry
         QCOMPARE(m_browser->connector().state(), BrowserConnector::State::Closed);
         QCOMPARE(m_browser->connector().browserProcessId(), qint64(0));
 

@@ -3,18 +3,16 @@
 #include <QFile>
 #include <QTest>
 
-BlockingHarness::BlockingHarness(double scale)
-    : clock(scale), log(dir.filePath(QStringLiteral("skipped_sites.txt")), clock, state),
-      context{browser,
-              options,
-              state,
-              settings,
-              log,
-              clock,
-              messages,
-              beeper,
-              pointer,
-              view,
+BlockingHarness::BlockingHarness(double scale) : BlockingHarness(nullptr, nullptr, scale) {}
+
+BlockingHarness::BlockingHarness(BrowserWindows& windows, Clock& realClock)
+    : BlockingHarness(&windows, &realClock, 1.0) {}
+
+BlockingHarness::BlockingHarness(BrowserWindows* windows, Clock* realClock, double scale)
+    : clock(scale),
+      log(dir.filePath(QStringLiteral("skipped_sites.txt")), realClock ? *realClock : clock, state),
+      context{windows ? *windows : browser,    options,  state,  settings, log,
+              realClock ? *realClock : clock,  messages, beeper, pointer,  view,
               QStringLiteral("Pagewarden 8.0")} {
     clock.date = QStringLiteral("12/4/2026");
     clock.time = QStringLiteral("10:17:46 PM");

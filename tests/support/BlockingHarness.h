@@ -17,6 +17,9 @@
 // fixed date and time, and recorders for boxes, beeps, the pointer and the main window.
 struct BlockingHarness {
     explicit BlockingHarness(double scale = 0.01);
+    // The same around another browser and clock (a real Chromium and the system clock, say); the
+    // in-memory browser and the test clock then stand unused.
+    BlockingHarness(BrowserWindows& windows, Clock& realClock);
 
     QTemporaryDir dir;
     TestClock clock;
@@ -37,4 +40,7 @@ struct BlockingHarness {
     QByteArray logBytes() const;
     // The log's lines without their CR LF; fails the running test if a line lacks it.
     QStringList logLines() const;
+
+private:
+    BlockingHarness(BrowserWindows* windows, Clock* realClock, double scale);
 };

@@ -2,6 +2,7 @@
 
 #include "platform/devtools/Endpoint.h"
 #include "platform/devtools/WebSocketTransport.h"
+#include "support/ProtocolScript.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -15,7 +16,7 @@
 DevToolsDriver::DevToolsDriver() = default;
 DevToolsDriver::~DevToolsDriver() = default;
 
-bool DevToolsDriver::connectTo(const QString& endpointText) {
+bool DevToolsDriver::connectTo(const QString& endpointText, bool record) {
     QString error;
     const auto endpoint = DevToolsEndpoint::parse(endpointText, &error);
     if (!endpoint)
@@ -34,7 +35,9 @@ bool DevToolsDriver::connectTo(const QString& endpointText) {
     if (!ws.isValid())
         return false;
     auto* transport = new WebSocketTransport;
-    m_client = std::make_unique<DevToolsClient>(transport);
+    m_recorder = record ? new RecordingTransport(transport) : nullptr;
+    m_client = std::make_unique<DevToolsClient>(
+        m_recorder ? static_cast<DevToolsTransport*>(m_recorder) : transport);
     bool opened = false;
     QObject::connect(m_client.get(), &DevToolsClient::opened, [&opened] { opened = true; });
     transport->open(endpoint->webSocketUrl(ws.path()));
@@ -123,4 +126,20 @@ QJsonValue DevToolsDriver::evaluate(const QString& sessionId, const QString& exp
                                                  {QStringLiteral("awaitPromise"), true}},
                                      sessionId);
     return reply.result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
+}
+
+bool DevToolsDriver::waitUntilShown(const QString& sessionId, const QString& url, int timeoutMs) {
+    // Loaded and painted twice: a click now reaches the page's own handlers.
+    const QString shown =
+        QStringLiteral("new Promise(r => { const painted = () => requestAnimationFrame(() =>"
+                       " requestAnimationFrame(() => r(location.href)));"
+                       " if (document.readyState === 'complete') painted();"
+                       " else addEventListener('load', painted); })");
+    QDeadlineTimer deadline(timeoutMs);
+    while (evaluate(sessionId, shown).toString() != url) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
 }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <memory>
 
+class RecordingTransport;
+
 // The test's own hands on the browser, over a second DevTools connection: finds pages, clicks in
 // them and runs script in them, the way a user or a page would. Calls wait (with events
 // processed) for their reply; that is fine in a test and never done in the program.
@@ -14,8 +16,10 @@ public:
     DevToolsDriver();
     ~DevToolsDriver();
 
-    // Connects to the browser at "127.0.0.1:<port>".
-    bool connectTo(const QString& endpoint);
+    // Connects to the browser at "127.0.0.1:<port>"; with `record`, what comes back is written
+    // down by recorder().
+    bool connectTo(const QString& endpoint, bool record = false);
+    RecordingTransport* recorder() { return m_recorder; }
 
     // Sends a request and waits for its reply.
     DevToolsReply call(const QString& method, const QJsonObject& params = {},
@@ -27,6 +31,8 @@ public:
     QString attach(const QString& targetId);
     // A left click at (x, y) in the page's viewport: press and release.
     bool click(const QString& sessionId, int x, int y);
+    // Waits until the page shows `url`, loaded and painted, ready for clicks.
+    bool waitUntilShown(const QString& sessionId, const QString& url, int timeoutMs = 30000);
     // Runs script in the page and gives its value.
     QJsonValue evaluate(const QString& sessionId, const QString& expression);
     // Every page target id.
@@ -36,4 +42,5 @@ public:
 
 private:
     std::unique_ptr<DevToolsClient> m_client;
+    RecordingTransport* m_recorder = nullptr;
 };

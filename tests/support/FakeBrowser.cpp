@@ -160,7 +160,7 @@ bool FakeBrowser::refresh(WindowKey key) {
 
 std::optional<QString> FakeBrowser::documentUrl(WindowKey key) {
     const FakeWindow* w = reach(Op::DocumentUrl, key);
-    return w ? std::optional<QString>(w->url) : std::nullopt;
+    return w ? std::optional<QString>(w->document.isEmpty() ? w->url : w->document) : std::nullopt;
 }
 
 std::optional<QString> FakeBrowser::documentTitle(WindowKey key) {

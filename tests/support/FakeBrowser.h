@@ -11,7 +11,8 @@
 // One window of the in-memory browser.
 struct FakeWindow {
     qint64 handle = 0; // 0 = given one when added (1000 + its key)
-    QString url;       // LocationURL and the document's URL
+    QString url;       // LocationURL: the address the window was opened for or shows
+    QString document;  // the document's own URL when it differs (a page not yet loaded)
     QString title;
     bool html = true;    // holds a loaded HTML page
     bool opener = false; // opened by another page's script

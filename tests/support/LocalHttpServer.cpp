@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QTcpSocket>
+#include <QTimer>
 
 LocalHttpServer::LocalHttpServer(QObject* parent) : QObject(parent) {
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
@@ -58,6 +59,12 @@ void LocalHttpServer::serve(QTcpSocket* socket) {
     QByteArray response = "HTTP/1.1 " + status + "\r\nContent-Type: " + page.contentType +
                           "\r\nContent-Length: " + QByteArray::number(page.body.size()) +
                           "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n" + page.body;
-    socket->write(response);
-    socket->disconnectFromHost();
+    const auto answer = [socket, response] {
+        socket->write(response);
+        socket->disconnectFromHost();
+    };
+    if (const int delay = m_delays.value(path); delay > 0)
+        QTimer::singleShot(delay, socket, answer);
+    else
+        answer();
 }

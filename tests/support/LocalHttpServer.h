@@ -28,6 +28,8 @@ public:
                  const QString& headMarkup = {});
 
     int requestCount(const QString& path) const { return m_hits.value(path); }
+    // Answers requests for `path` only after `ms` milliseconds, as a slow server would.
+    void setDelay(const QString& path, int ms) { m_delays.insert(path, ms); }
 
 private:
     void serve(QTcpSocket* socket);
@@ -39,4 +41,5 @@ private:
     QTcpServer m_server;
     QHash<QString, Page> m_pages;
     QHash<QString, int> m_hits;
+    QHash<QString, int> m_delays;
 };

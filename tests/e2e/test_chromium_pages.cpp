@@ -1,0 +1,177 @@
+// The browser mirror fed with conversations recorded from a real Chromium (tests/data): what a
+// window reports from its first moment, and what closing it does, in milliseconds.
+#include "platform/ChromiumPages.h"
+#include "platform/devtools/DevToolsClient.h"
+#include "support/ProtocolScript.h"
+#include "support/TestMain.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <memory>
+
+class TestChromiumPages : public QObject {
+    Q_OBJECT
+
+private:
+    ReplayTransport* m_script = nullptr;
+    std::unique_ptr<DevToolsClient> m_client;
+    std::unique_ptr<ChromiumPages> m_pages;
+
+    void play(const QString& name) {
+        m_script = new ReplayTransport(ReplayTransport::load(name));
+        m_client = std::make_unique<DevToolsClient>(m_script);
+        m_pages = std::make_unique<ChromiumPages>();
+        m_pages->setTitleTimeout(5000); // the replay answers at once; nothing may wait for it
+        m_pages->attach(m_client.get());
+    }
+
+    // The page answers a title read with this document.
+    void documentIs(const QString& title, const QString& url) {
+        m_script->responder = [title,
+                               url](const QJsonObject& request) -> std::optional<QJsonObject> {
+            if (request.value("method").toString() != QLatin1String("Runtime.evaluate"))
+                return std::nullopt;
+            return QJsonObject{
+                {"result",
+                 QJsonObject{{"type", "object"}, {"value", QJsonArray{title, "text/html", url}}}}};
+        };
+    }
+
+private slots:
+    void cleanup() {
+        m_pages.reset();
+        m_client.reset();
+    }
+
+    void slowPopup_reportsTheAddressItWasOpenedFor_untilItsPageComes() {
+        play("new_windows.json");
+        m_script->playTo("attached");
+        QCOMPARE(m_pages->count(), 1);
+        const WindowKey tab = m_pages->keys().first();
+        const ChromiumPage& opener = *m_pages->find(tab);
+        QVERIFY(opener.shownAddress().endsWith("/links.html"));
+        QCOMPARE(opener.menuBar, true);
+        QCOMPARE(opener.opener, false);
+        const QString base = opener.shownAddress().section('/', 0, 2);
+
+        QSignalSpy counts(m_pages.get(), &ChromiumPages::countChanged);
+        m_script->playTo("popup");
+        QCOMPARE(counts.size(), 1);
+        const WindowKey popup = m_pages->keys().last();
+        const ChromiumPage* p = m_pages->find(popup);
+        // Judged at once, on its initial about:blank, yet named by what it was opened for.
+        QCOMPARE(p->menuBar, false);
+        QCOMPARE(p->opener, true);
+        QVERIFY(p->isHtml());
+        QCOMPARE(p->shownAddress(), base + "/slow.html");
+        QVERIFY(p->handle != opener.handle);
+        // Resumed right behind the one reading, not after its answer: held no longer than the
+        // reading, and never left held if we die meanwhile.
+        const auto firstStep = [&](const QString& method) {
+            for (const QJsonObject& request : m_script->sent) {
+                if (request.value("sessionId").toString() == p->sessionId &&
+                    request.value("method").toString() == method)
+                    return request.value("step").toInt();
+            }
+            return -1;
+        };
+        QVERIFY(firstStep("Runtime.evaluate") >= 0);
+        QCOMPARE(firstStep("Runtime.runIfWaitingForDebugger"), firstStep("Runtime.evaluate"));
+        // The title is read when asked; the document on show is not the one it was opened for.
+        documentIs("A title of the empty page", "about:blank");
+        QCOMPARE(m_pages->readTitle(popup), QString());
+        QCOMPARE(m_pages->find(popup)->shownAddress(), base + "/slow.html");
+
+        m_script->responder = {};
+        m_script->playTo("loaded");
+        p = m_pages->find(popup);
+        QCOMPARE(p->shownAddress(), base + "/slow.html");
+        QCOMPARE(p->menuBar, false); // fixed at creation, though the page has navigated since
+        documentIs("Slow Ad", base + "/slow.html");
+        QCOMPARE(m_pages->readTitle(popup), QString("Slow Ad"));
+        documentIs("Retitled by a script", base + "/slow.html");
+        QCOMPARE(m_pages->readTitle(popup), QString("Retitled by a script"));
+    }
+
+    void windowBeingClosed_isNeverSeenAgain() {
+        play("new_windows.json");
+        m_script->playTo("loaded");
+        const WindowKey tab = m_pages->keys().first();
+        const WindowKey popup = m_pages->keys().last();
+        QSignalSpy counts(m_pages.get(), &ChromiumPages::countChanged);
+        QVERIFY(m_pages->close(popup));
+        // Gone from every later pass at once, though the browser destroys it a moment later.
+        QCOMPARE(m_pages->keys(), QList<WindowKey>{tab});
+        QCOMPARE(m_pages->count(), 1);
+        QVERIFY(!m_pages->find(popup));
+        QVERIFY(!m_pages->close(popup));
+        QCOMPARE(counts.size(), 1);
+        m_script->playTo("closed");
+        QCOMPARE(m_pages->keys(), QList<WindowKey>{tab});
+        QCOMPARE(counts.size(), 1); // its destruction is no second change
+    }
+
+    void otherNewWindows_areJudgedByHowTheyWereOpened() {
+        play("new_windows.json");
+        m_script->playTo("closed");
+        const WindowKey tab = m_pages->keys().first();
+        m_script->playTo("noopener");
+        // No script can reach it: no opener, resumed unread; its features ask for no menu bar.
+        const ChromiumPage* noopener = m_pages->find(m_pages->keys().last());
+        QCOMPARE(noopener->opener, false);
+        QCOMPARE(noopener->menuBar, false);
+        QVERIFY(noopener->shownAddress().endsWith("/popup.html"));
+        QVERIFY(m_pages->close(noopener->key));
+        m_script->playTo("tab");
+        // A tab opened by a link: a window of the user's, in the same browser window.
+        const ChromiumPage* linked = m_pages->find(m_pages->keys().last());
+        QVERIFY(linked->key != tab);
+        QCOMPARE(linked->opener, false);
+        QCOMPARE(linked->menuBar, true);
+        QCOMPARE(linked->handle, m_pages->find(tab)->handle);
+        QVERIFY(linked->shownAddress().endsWith("/tab.html"));
+        QVERIFY(m_pages->close(linked->key));
+    }
+
+    void documents_ofEveryKind() {
+        play("new_windows.json");
+        m_script->playTo("closed");
+        const WindowKey tab = m_pages->keys().first();
+        m_script->playTo("text");
+        QVERIFY(!m_pages->find(tab)->isHtml());
+        QVERIFY(m_pages->find(tab)->shownAddress().endsWith("/plain.txt"));
+        m_script->playTo("navigated");
+        QVERIFY(m_pages->find(tab)->isHtml());
+        QVERIFY(m_pages->find(tab)->shownAddress().endsWith("/opener.html"));
+        QVERIFY(!m_pages->find(tab)->navigationPending);
+        m_script->playTo("crashed");
+        QVERIFY(!m_pages->find(tab)->isHtml());
+        QCOMPARE(m_pages->count(), 1); // a crashed tab stays open
+    }
+
+    void pageThatNeverAnswers_isWaitedForOnce() {
+        // A script that never returns, or a frozen browser: the last reading serves.
+        play("new_windows.json");
+        m_script->playTo("attached");
+        m_pages->setTitleTimeout(20);
+        const WindowKey tab = m_pages->keys().first();
+        const QString session = m_pages->find(tab)->sessionId;
+        QCOMPARE(m_pages->readTitle(tab), QString("Links"));
+        const qsizetype asked = m_script->sentMethods(session).count("Runtime.evaluate");
+        QCOMPARE(m_pages->readTitle(tab), QString("Links"));
+        QCOMPARE(m_script->sentMethods(session).count("Runtime.evaluate"), asked);
+    }
+
+    void lostConnection_emptiesTheMirror() {
+        play("new_windows.json");
+        m_script->playTo("loaded");
+        QSignalSpy counts(m_pages.get(), &ChromiumPages::countChanged);
+        m_pages->detach();
+        QCOMPARE(m_pages->count(), 0);
+        QCOMPARE(counts.size(), 1);
+        QVERIFY(!m_pages->isAttached());
+    }
+};
+
+PAGEWARDEN_TEST_MAIN(TestChromiumPages, QCoreApplication)
+#include "test_chromium_pages.moc"

@@ -1,0 +1,150 @@
+#include "support/ProtocolScript.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QTimer>
+
+namespace {
+
+QJsonObject parsed(const QByteArray& message) {
+    return QJsonDocument::fromJson(message).object();
+}
+
+} // namespace
+
+RecordingTransport::RecordingTransport(DevToolsTransport* inner) : m_inner(inner) {
+    inner->setParent(this);
+    connect(inner, &DevToolsTransport::opened, this, &DevToolsTransport::opened);
+    connect(inner, &DevToolsTransport::closed, this, &DevToolsTransport::closed);
+    connect(inner, &DevToolsTransport::messageReceived, this, [this](const QByteArray& message) {
+        const QJsonObject m = parsed(message);
+        if (m.contains("id")) {
+            QJsonObject step = m_asked.take(m.value("id").toInteger());
+            step.insert("reply", step.take("method"));
+            for (const char* key : {"result", "error"}) {
+                if (m.contains(key))
+                    step.insert(key, m.value(key));
+            }
+            m_steps.append(step);
+        } else {
+            QJsonObject step{{"event", m.value("method")}, {"params", m.value("params")}};
+            if (m.contains("sessionId"))
+                step.insert("sessionId", m.value("sessionId"));
+            m_steps.append(step);
+        }
+        emit messageReceived(message);
+    });
+}
+
+bool RecordingTransport::isOpen() const {
+    return m_inner->isOpen();
+}
+
+void RecordingTransport::sendMessage(const QByteArray& message) {
+    const QJsonObject m = parsed(message);
+    QJsonObject asked{{"method", m.value("method")}};
+    if (m.contains("sessionId"))
+        asked.insert("sessionId", m.value("sessionId"));
+    m_asked.insert(m.value("id").toInteger(), asked);
+    m_inner->sendMessage(message);
+}
+
+void RecordingTransport::close() {
+    m_inner->close();
+}
+
+bool RecordingTransport::save(const QString& path) const {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    // One step a line keeps the scripts readable and their diffs small.
+    file.write("[\n");
+    for (qsizetype i = 0; i < m_steps.size(); ++i) {
+        file.write(QJsonDocument(m_steps.at(i).toObject()).toJson(QJsonDocument::Compact));
+        file.write(i + 1 < m_steps.size() ? ",\n" : "\n");
+    }
+    file.write("]\n");
+    return true;
+}
+
+QJsonArray ReplayTransport::load(const QString& name) {
+    QFile file(QStringLiteral(PAGEWARDEN_TEST_DATA "/") + name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning("cannot read %s", qPrintable(file.fileName()));
+        return {};
+    }
+    return QJsonDocument::fromJson(file.readAll()).array();
+}
+
+void ReplayTransport::sendMessage(const QByteArray& message) {
+    const QJsonObject m = parsed(message);
+    const QJsonObject request{{"id", m.value("id")},
+                              {"method", m.value("method")},
+                              {"sessionId", m.value("sessionId").toString()},
+                              {"params", m.value("params")},
+                              {"step", m_next}};
+    sent.append(request);
+    if (responder) {
+        if (const std::optional<QJsonObject> result = responder(request)) {
+            const QByteArray reply =
+                QJsonDocument(QJsonObject{{"id", m.value("id")}, {"result", *result}})
+                    .toJson(QJsonDocument::Compact);
+            // From the event loop, as a real browser answers: never inside send().
+            QTimer::singleShot(0, this, [this, reply] {
+                if (m_open)
+                    emit messageReceived(reply);
+            });
+            return;
+        }
+    }
+    m_waiting.append(request);
+}
+
+void ReplayTransport::close() {
+    if (!m_open)
+        return;
+    m_open = false;
+    emit closed(QStringLiteral("closed"));
+}
+
+void ReplayTransport::playTo(const QString& mark) {
+    while (m_open && m_next < m_steps.size()) {
+        const QJsonObject step = m_steps.at(m_next++).toObject();
+        if (step.contains("mark")) {
+            if (step.value("mark").toString() == mark)
+                return;
+        } else if (step.contains("event")) {
+            QJsonObject event{{"method", step.value("event")}, {"params", step.value("params")}};
+            if (step.contains("sessionId"))
+                event.insert("sessionId", step.value("sessionId"));
+            emit messageReceived(QJsonDocument(event).toJson(QJsonDocument::Compact));
+        } else {
+            const QString method = step.value("reply").toString();
+            const QString session = step.value("sessionId").toString();
+            const auto asked = std::find_if(m_waiting.begin(), m_waiting.end(), [&](const auto& r) {
+                return r.value("method").toString() == method &&
+                       r.value("sessionId").toString() == session;
+            });
+            if (asked == m_waiting.end()) {
+                ++m_skipped;
+                continue;
+            }
+            QJsonObject reply{{"id", asked->value("id")}};
+            m_waiting.erase(asked);
+            for (const char* key : {"result", "error"}) {
+                if (step.contains(key))
+                    reply.insert(key, step.value(key));
+            }
+            emit messageReceived(QJsonDocument(reply).toJson(QJsonDocument::Compact));
+        }
+    }
+}
+
+QStringList ReplayTransport::sentMethods(const QString& sessionId) const {
+    QStringList methods;
+    for (const QJsonObject& request : sent) {
+        if (sessionId.isEmpty() || request.value("sessionId").toString() == sessionId)
+            methods << request.value("method").toString();
+    }
+    return methods;
+}

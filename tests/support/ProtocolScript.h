@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/devtools/DevToolsTransport.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <functional>
+#include <optional>
+
+// A DevTools conversation as a list of steps, recorded from a real browser and played back to the
+// adapter in milliseconds. A step is one of
+//   {"event": method, "params": {...}, "sessionId": s}   an event the browser sent
+//   {"reply": method, "sessionId": s, "result": {...}}   the answer to our request (or "error")
+//   {"mark": name}                                       a point the test stops at
+// Replies name the request they answer by its method and session, never by its id, so a script
+// fits an adapter that numbers its requests differently.
+
+// Passes everything through to `inner` and writes down what comes back.
+class RecordingTransport : public DevToolsTransport {
+    Q_OBJECT
+public:
+    explicit RecordingTransport(DevToolsTransport* inner);
+    bool isOpen() const override;
+    void sendMessage(const QByteArray& message) override;
+    void close() override;
+    void mark(const QString& name) { m_steps.append(QJsonObject{{"mark", name}}); }
+    // Writes the steps, one per line, into `path`.
+    bool save(const QString& path) const;
+
+private:
+    DevToolsTransport* m_inner;
+    QHash<qint64, QJsonObject> m_asked; // id -> {method, sessionId}
+    QJsonArray m_steps;
+};
+
+// Plays a recorded script to the client above it.
+class ReplayTransport : public DevToolsTransport {
+    Q_OBJECT
+public:
+    explicit ReplayTransport(QJsonArray steps) : m_steps(std::move(steps)) {}
+    // A script from tests/data; empty (and a warning) when it cannot be read.
+    static QJsonArray load(const QString& name);
+
+    bool isOpen() const override { return m_open; }
+    void sendMessage(const QByteArray& message) override;
+    void close() override;
+
+    // Plays on until the step after {"mark": name} (the end when empty). A reply whose request was
+    // not asked is skipped and counted.
+    void playTo(const QString& mark = {});
+    int skippedReplies() const { return m_skipped; }
+    // Every request the client sent, in order: {method, sessionId, params, step}, where step is
+    // how many steps had been played when it was sent.
+    QList<QJsonObject> sent;
+    QStringList sentMethods(const QString& sessionId = {}) const;
+    // Answers requests that the script does not (a title read, say); nullopt leaves them waiting.
+    std::function<std::optional<QJsonObject>(const QJsonObject& request)> responder;
+
+private:
+    QJsonArray m_steps;
+    int m_next = 0;
+    QList<QJsonObject> m_waiting; // asked and not yet answered
+    int m_skipped = 0;
+    bool m_open = true;
+};
