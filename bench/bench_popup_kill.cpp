@@ -5,10 +5,10 @@
 //
 // Starts its own headless Chromium on a loopback port and a page server on 127.0.0.1; needs
 // nothing else. Prints a small table.
-#include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
 #include "blocking/BlockingController.h"
+#include "blocking/ProgramState.h"
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "platform/devtools/DevToolsClient.h"

@@ -6,11 +6,11 @@
 // and 10 000 hijack patterns (none of which match, so every pattern is tested against every
 // window). The second lets a pass wait for a change of the window count for a few seconds of real
 // time and reports the processor time the whole process used meanwhile.
-#include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
 #include "blocking/BlockingController.h"
 #include "blocking/BlockingView.h"
+#include "blocking/ProgramState.h"
 #include "blocking/SurveyPass.h"
 #include "settings/SettingsStore.h"
 #include "support/BlockingHarness.h"

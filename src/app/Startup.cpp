@@ -1,16 +1,17 @@
 #include "app/Startup.h"
 
 #include "app/MainWindow.h"
+#include "app/PanelCommands.h"
 #include "app/Platform.h"
-#include "app/ProductInfo.h"
-#include "blocking/BlockingController.h"
+#include "blocking/BlockingSession.h"
 #include "platform/BusyPointer.h"
 #include "platform/InstanceLock.h"
 #include "platform/SettingsBackend.h"
 #include "platform/Waits.h"
-#include "shell/Artwork.h"
-#include "shell/FormStyle.h"
+#include "settings/ProductInfo.h"
 #include "shell/UrlTokens.h"
+#include "shell/ui/Artwork.h"
+#include "shell/ui/FormStyle.h"
 #include "splash/SplashScreen.h"
 
 #include <QFile>
@@ -57,16 +58,16 @@ void Startup::connectWindow() {
         std::make_unique<DocumentOpener>(*m_platform.webPages, *m_platform.messages,
                                          ProductInfo::applicationTitle(), m_platform.openFile);
     m_documents->vendorSiteUrl = vendorSiteUrl;
-    window.openWebHelp = [this, &window] {
+    QObject::connect(&window.commands(), &PanelCommands::openWebHelp, &window, [this, &window] {
         m_documents->OpenDocument(QStringLiteral("web"), withHttpScheme(productPageUrl));
         // The help window just opened counts as one that was already open, so "Kill new
         // browsers" leaves it alone.
-        window.blocking().SnapshotExistingWindows();
-    };
+        window.session().snapshotExistingWindows();
+    });
 }
 
 bool Startup::Main() {
-    m_state.debugMode = QFile::exists(m_platform.dataFolder + QStringLiteral("/debug.txt"));
+    const bool debugMode = QFile::exists(m_platform.dataFolder + QStringLiteral("/debug.txt"));
 
     vendorSiteUrl = advancedSetting(*m_platform.settings, QStringLiteral("vendor_site_url"),
                                     QStringLiteral("http://www.pagewarden.example"));
@@ -122,7 +123,8 @@ bool Startup::Main() {
         m_store.save_state();
     }
 
-    m_window = std::make_unique<MainWindow>(m_platform, m_state, m_store, m_scheme);
+    m_window = std::make_unique<MainWindow>(m_platform, m_store, m_scheme);
+    m_window->session().setDebugMode(debugMode);
     m_window->setHideOnStart(hideOnStart);
     m_window->setSplashCloser([this] { unloadSplash(); });
     connectWindow();

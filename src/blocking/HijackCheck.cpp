@@ -1,12 +1,12 @@
 #include "blocking/HijackCheck.h"
 
-#include "app/LiveOptions.h"
-#include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingLogging.h"
 #include "blocking/KillDelay.h"
+#include "blocking/ProgramState.h"
 #include "platform/Beeper.h"
 #include "platform/MessageBoxes.h"
+#include "settings/LiveOptions.h"
 #include "settings/SettingsStore.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 // The real blocking cycle and survey pass running through the Chromium adapter against a real,
 // headless Chromium: popups opened by clicks are closed and logged, tabs are left alone, and
 // "Kill new browsers" tells windows apart by their handles.
-#include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
 #include "blocking/BlockingController.h"
+#include "blocking/ProgramState.h"
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "settings/SettingsStore.h"

@@ -70,8 +70,8 @@ int main(int argc, char** argv) {
     ok = shoot(window, out + QStringLiteral("/main-window-options.png")) && ok;
 
     window.findChild<QPushButton*>(QStringLiteral("Command4"))->click();
-    QMenu* menu = window.trayMenu();
-    window.msg1->setText(QStringLiteral("3 Popups terminated"));
+    QMenu* menu = window.controls().trayMenu;
+    window.controls().msg1->setText(QStringLiteral("3 Popups terminated"));
     menu->popup(QPoint(60, 60));
     ok = shoot(*menu, out + QStringLiteral("/tray-menu.png")) && ok;
     menu->hide();

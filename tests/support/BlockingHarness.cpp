@@ -3,32 +3,15 @@
 #include <QFile>
 #include <QTest>
 
-BlockingHarness::BlockingHarness(double scale)
-    : clock(scale), log(dir.filePath(QStringLiteral("skipped_sites.txt")), clock, state),
-      context{browser,
-              options,
-              state,
-              settings,
-              log,
-              clock,
-              messages,
-              beeper,
-              pointer,
-              view,
-              QStringLiteral("Pagewarden 8.0")} {
-    clock.date = QStringLiteral("12/4/2026");
-    clock.time = QStringLiteral("10:17:46 PM");
-}
-
-QByteArray BlockingHarness::logBytes() const {
-    QFile f(logPath());
+QByteArray readLogFile(const QString& path) {
+    QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
 }
 
-QStringList BlockingHarness::logLines() const {
-    const QString text = QString::fromUtf8(logBytes());
+QStringList logFileLines(const QByteArray& bytes) {
+    const QString text = QString::fromUtf8(bytes);
     if (text.isEmpty())
         return {};
     if (!text.endsWith(QStringLiteral("\r\n")))

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
+#include "blocking/ProgramState.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeBrowser.h"
 #include "support/FakeLiveOptions.h"
@@ -11,16 +11,40 @@
 #include "support/RecordingBlockingView.h"
 
 #include <QTemporaryDir>
+#include <utility>
 
-// Everything blocking runs against, as doubles: the in-memory browser, the options, the shared
+// The log file's bytes ("" when it does not exist).
+QByteArray readLogFile(const QString& path);
+// The log's lines without their CR LF; fails the running test if a line lacks it.
+QStringList logFileLines(const QByteArray& bytes);
+
+// Everything blocking runs against, as doubles, around one browser: the options, the shared
 // state, a settings store in memory, the log in a temporary folder of its own, a fast clock with a
-// fixed date and time, and recorders for boxes, beeps, the pointer and the main window.
-struct BlockingHarness {
-    explicit BlockingHarness(double scale = 0.01);
+// fixed date and time, and recorders for boxes, beeps, the pointer and the panel. `Browser` is any
+// BrowserWindows: the in-memory FakeBrowser, or a real adapter made from `browserArgs`.
+template <typename Browser> struct BlockingRig {
+    template <typename... Args>
+    explicit BlockingRig(double scale = 0.01, Args&&... browserArgs)
+        : clock(scale), browser(std::forward<Args>(browserArgs)...),
+          log(dir.filePath(QStringLiteral("skipped_sites.txt")), clock, state),
+          context{browser,
+                  options,
+                  state,
+                  settings,
+                  log,
+                  clock,
+                  messages,
+                  beeper,
+                  pointer,
+                  view,
+                  QStringLiteral("Pagewarden 8.0")} {
+        clock.date = QStringLiteral("12/4/2026");
+        clock.time = QStringLiteral("10:17:46 PM");
+    }
 
     QTemporaryDir dir;
     TestClock clock;
-    FakeBrowser browser;
+    Browser browser;
     FakeLiveOptions options;
     ProgramState state;
     MemorySettingsBackend backend;
@@ -33,8 +57,8 @@ struct BlockingHarness {
     BlockingContext context;
 
     QString logPath() const { return dir.filePath(QStringLiteral("skipped_sites.txt")); }
-    // The log file's bytes ("" when it does not exist).
-    QByteArray logBytes() const;
-    // The log's lines without their CR LF; fails the running test if a line lacks it.
-    QStringList logLines() const;
+    QByteArray logBytes() const { return readLogFile(logPath()); }
+    QStringList logLines() const { return logFileLines(logBytes()); }
 };
+
+using BlockingHarness = BlockingRig<FakeBrowser>;
