@@ -7,6 +7,7 @@
 #include "app/Platform.h"
 #include "app/TrayController.h"
 #include "blocking/BlockingSession.h"
+#include "hijack/ui/AntiHijacker.h"
 #include "platform/FormTimer.h"
 #include "platform/ProcessExit.h"
 #include "platform/ui/TrayIcon.h"
@@ -47,7 +48,6 @@ MainWindow::MainWindow(Platform& platform, SettingsStore& store, ColourScheme& s
     services.executablePath = m_platform.executablePath;
     m_options = new OptionsPanel(*this, std::move(services));
     buildPanelControls(*this, m_c, *m_platform.clock);
-    buildAntiHijackerPanel();
 
     m_presenter = new BlockingPresenter(m_c, this);
     BlockingSession::Services blocking;
@@ -67,14 +67,30 @@ MainWindow::MainWindow(Platform& platform, SettingsStore& store, ColourScheme& s
     m_tray = new TrayController(*this, m_c, m_platform, *m_session, *m_presenter);
     m_commands = new PanelCommands(*this, m_c);
 
+    // The anti-hijacker: its panel behind Command14 and the periodic redirect on Timer7.
+    AntiHijackerPanel::Host host{this,
+                                 [this] { return widthTwips(); },
+                                 [this] { return heightTwips(); },
+                                 [this](int twips) { setWidthTwips(twips); },
+                                 [this](int twips) { setHeightTwips(twips); },
+                                 [this] { m_tray->keepWindowVisible(); },
+                                 m_c.command("Command14"),
+                                 &m_session->context().browser,
+                                 &m_store,
+                                 &m_session->context().state,
+                                 m_platform.messages,
+                                 ProductInfo::applicationTitle()};
+    m_hijacker = new AntiHijacker(m_session->context(), std::move(host), m_c.timer("Timer7"),
+                                  m_c.picture("Image2"));
+    connect(m_commands, &PanelCommands::antiHijackerPanel, this,
+            [this] { m_hijacker->panel().command14Clicked(); });
+
     connect(m_options, &OptionsPanel::killAllBrowsersChanged, this,
             [this] { m_session->forcePass(); });
     connect(m_options, &OptionsPanel::aboutToShow, m_tray, &TrayController::keepVisibleIfOffered);
     connect(m_options, &OptionsPanel::closed, this, &MainWindow::restoreNormalSize);
     connect(m_commands, &PanelCommands::exitRequested, this, &MainWindow::exitCommand);
     connect(m_commands, &PanelCommands::aboutRequested, this, &MainWindow::showAboutBox);
-    connect(Text2, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_store.desiredHomeUrl = text; });
 }
 
 MainWindow::~MainWindow() = default;
@@ -115,12 +131,6 @@ void MainWindow::load() {
     image5->move(m_c.picture("Image4")->x(), image5->y());
     m_c.command("go")->setVisible(false);
 
-    // The hijack editor's home page and list.
-    if (!m_store.desiredHomeUrl.isEmpty())
-        Text2->setText(m_store.desiredHomeUrl);
-    lstDestinationfields->clear();
-    lstDestinationfields->addItems(m_store.hijackPatterns);
-
     m_c.imgIcon->setPixmap(Artwork::resourcePicture(6042, m_c.imgIcon->size()));
     m_c.Picture4->setPixmap(Artwork::resourcePicture(6036, m_c.Picture4->size()));
 
@@ -136,10 +146,6 @@ void MainWindow::load() {
     m_store.put_option(QStringLiteral("10"), SettingsKeys::fontSize1);
     m_scheme.styleFontSize = QStringLiteral("10");
     ApplyFormStyle(*this, m_scheme);
-    QFont patternFont = Text1->font();
-    patternFont.setBold(false);
-    patternFont.setPointSize(8);
-    Text1->setFont(patternFont);
     // The two small texts stay small so they fit between the rows of pictures.
     for (QLabel* small : {m_c.Label3, m_c.browserStatus}) {
         QFont f = small->font();
@@ -155,8 +161,8 @@ void MainWindow::load() {
 
     m_options->fillPickLists();
 
-    m_session->listOpenPages();
-    fillOpenPagesBox();
+    // The hijack editor: its list and home page from the stored state, the open pages.
+    m_hijacker->panel().load();
 
     m_options->loadStoredOptions();
 
@@ -213,6 +219,10 @@ void MainWindow::exitCommand() {
     m_tray->removeTrayIcon();
     load_spyware_urls();
     m_platform.processExit->exitNow(0);
+}
+
+void MainWindow::load_spyware_urls() {
+    m_hijacker->panel().load_spyware_urls();
 }
 
 void MainWindow::showAboutBox() {

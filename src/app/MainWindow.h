@@ -8,13 +8,11 @@
 #include <memory>
 
 class AboutBox;
+class AntiHijacker;
 class BlockingPresenter;
 class BlockingSession;
 class OptionsPanel;
 class PanelCommands;
-class QGroupBox;
-class QLineEdit;
-class QListWidget;
 class SettingsStore;
 class TrayController;
 struct ColourScheme;
@@ -22,8 +20,8 @@ struct Platform;
 
 // The control panel's window. It holds the controls (built from the control table) and the parts
 // that work them, each with one job: the options panel, the blocking presenter and the session it
-// drives, the tray and countdown, and the commands that other features answer. Below what the
-// normal height shows lies the layer of command buttons that the pictures press.
+// drives, the tray and countdown, the anti-hijacker, and the commands that other features answer.
+// Below what the normal height shows lies the layer of command buttons that the pictures press.
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
@@ -67,6 +65,7 @@ public:
     BlockingPresenter& presenter() const { return *m_presenter; }
     TrayController& tray() const { return *m_tray; }
     PanelCommands& commands() const { return *m_commands; }
+    AntiHijacker& hijacker() const { return *m_hijacker; }
 
     Platform& platform() const { return m_platform; }
     SettingsStore& store() const { return m_store; }
@@ -78,8 +77,6 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void buildAntiHijackerPanel();
-    void fillOpenPagesBox();
     void showAboutBox();
 
     Platform& m_platform;
@@ -91,17 +88,10 @@ private:
     std::unique_ptr<BlockingSession> m_session;
     TrayController* m_tray = nullptr;
     PanelCommands* m_commands = nullptr;
+    AntiHijacker* m_hijacker = nullptr;
     QPointer<AboutBox> m_aboutBox;
     std::function<void()> m_closeSplash;
     bool m_exiting = false;
     int m_widthTwips = 0;
     int m_heightTwips = 0;
-
-public:
-    // The anti-hijacker panel's controls.
-    QLineEdit* Text1 = nullptr;
-    QLineEdit* Text2 = nullptr;
-    QListWidget* lstSourcefields = nullptr;
-    QListWidget* lstDestinationfields = nullptr;
-    QGroupBox* Frame2 = nullptr;
 };

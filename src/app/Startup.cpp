@@ -1,15 +1,14 @@
 #include "app/Startup.h"
 
 #include "app/MainWindow.h"
-#include "app/PanelCommands.h"
 #include "app/Platform.h"
 #include "blocking/BlockingSession.h"
+#include "blocking/ui/LogViewer.h"
 #include "platform/BusyPointer.h"
 #include "platform/InstanceLock.h"
 #include "platform/SettingsBackend.h"
 #include "platform/Waits.h"
 #include "settings/ProductInfo.h"
-#include "shell/UrlTokens.h"
 #include "shell/ui/Artwork.h"
 #include "shell/ui/FormStyle.h"
 #include "splash/SplashScreen.h"
@@ -52,18 +51,12 @@ void Startup::connectWindow() {
     MainWindow& window = *m_window;
     if (m_platform.browserStatus)
         window.showBrowserStatus(m_platform.browserStatus());
-    if (!m_platform.webPages)
-        return;
     m_documents =
-        std::make_unique<DocumentOpener>(*m_platform.webPages, *m_platform.messages,
+        std::make_unique<DocumentOpener>(m_platform.webPages, *m_platform.messages,
                                          ProductInfo::applicationTitle(), m_platform.openFile);
     m_documents->vendorSiteUrl = vendorSiteUrl;
-    QObject::connect(&window.commands(), &PanelCommands::openWebHelp, &window, [this, &window] {
-        m_documents->OpenDocument(QStringLiteral("web"), withHttpScheme(productPageUrl));
-        // The help window just opened counts as one that was already open, so "Kill new
-        // browsers" leaves it alone.
-        window.session().snapshotExistingWindows();
-    });
+    m_documents->productPageUrl = productPageUrl;
+    m_logViewer = connectLogViewer(window, *m_documents);
 }
 
 bool Startup::Main() {

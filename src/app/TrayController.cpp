@@ -5,6 +5,7 @@
 #include "app/PanelControls.h"
 #include "app/Platform.h"
 #include "blocking/BlockingSession.h"
+#include "hijack/ui/AntiHijacker.h"
 #include "platform/BusyPointer.h"
 #include "platform/Clock.h"
 #include "platform/FormTimer.h"
@@ -105,6 +106,15 @@ void TrayController::keepVisibleIfOffered() {
         m_c.press("Command3");
 }
 
+void TrayController::keepWindowVisible() {
+    m_c.timer("Timer5")->setEnabled(false);
+    setCommand3(Command3::Start);
+    m_c.secsleft->clear();
+    m_c.Label2->setVisible(false);
+    m_countdownCancelled = true;
+    m_keepVisible = true;
+}
+
 void TrayController::command3Clicked() {
     if (m_command3 == Command3::KeepVisible) {
         m_c.timer("Timer5")->setEnabled(false);
@@ -129,7 +139,7 @@ void TrayController::command3Clicked() {
     m_countdownCancelled = true;
     m_keepVisible = false;
     if (isStart) {
-        if (m_window.Frame2->isVisibleTo(&m_window))
+        if (m_window.hijacker().panel().isVisibleTo(&m_window))
             m_c.press("Command14");
         // The countdown then ends at once and hides the window.
         m_c.timer("Timer1")->setEnabled(true);

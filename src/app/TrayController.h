@@ -35,6 +35,8 @@ public:
     void RestoreMainWindow();
     // "Keep visible" while it still says so (the options panel opens this way).
     void keepVisibleIfOffered();
+    // Stops the countdown and keeps the window on the screen (the anti-hijacker opens this way).
+    void keepWindowVisible();
 
 signals:
     // The countdown line changed to `text`.

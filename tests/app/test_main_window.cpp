@@ -104,21 +104,6 @@ private slots:
         QVERIFY(needed.height() <= line->contentsRect().height());
     }
 
-    void load_fillsTheHijackEditorFromTheStoredState() {
-        WindowFixture f;
-        f.tp.store("spyware_urls", "bad.example<->worse.example<->bad.example");
-        f.tp.store("desired_home_url", "http://home.example/");
-        f.load();
-        QStringList entries;
-        for (int i = 0; i < f.window->lstDestinationfields->count(); ++i)
-            entries << f.window->lstDestinationfields->item(i)->text();
-        QCOMPARE(entries, (QStringList{"bad.example", "worse.example", "bad.example"}));
-        QCOMPARE(f.window->Text2->text(), QStringLiteral("http://home.example/"));
-        QVERIFY(!f.window->Text1->font().bold());
-        QCOMPARE(f.window->Text1->font().pointSize(), 8);
-        QCOMPARE(f.tp.stored("fontsize1"), QStringLiteral("10"));
-    }
-
     void load_setsTheNormalSize() {
         WindowFixture f;
         f.load();
@@ -127,6 +112,7 @@ private slots:
         QCOMPARE(f.window->normalWidth, f.window->widthTwips());
         QVERIFY(!f.window->tray().keepVisible());
         QCOMPARE(f.find<QPushButton>("Command11")->width(), Twips::toPixels(1815));
+        QCOMPARE(f.tp.stored("fontsize1"), QStringLiteral("10"));
     }
 
     void exitCommand_storesEverythingThenEndsTheProcess() {
@@ -143,7 +129,8 @@ private slots:
         };
         f.find<QCheckBox>("kill_browsers")->setCheckState(Qt::Checked);
         f.find<QComboBox>("popupkillspeed")->setEditText(".05");
-        f.window->lstDestinationfields->addItems({"x.example", "y.example", "x.example"});
+        f.find<QListWidget>("lstDestinationfields")
+            ->addItems({"x.example", "y.example", "x.example"});
         f.tp.autostart.entries.clear();
         f.find<QPushButton>("exit")->click();
         QCOMPARE(order, (QStringList{"tray remove", "log closed", "process ended"}));
@@ -190,9 +177,9 @@ private slots:
     void homePageBox_followsEveryEdit() {
         WindowFixture f;
         f.load();
-        f.window->Text2->setText("http://mine.example/");
+        f.find<QLineEdit>("Text2")->setText("http://mine.example/");
         QCOMPARE(f.store->desiredHomeUrl, QStringLiteral("http://mine.example/"));
-        f.window->Text2->clear();
+        f.find<QLineEdit>("Text2")->clear();
         QCOMPARE(f.store->desiredHomeUrl, QString());
     }
 
