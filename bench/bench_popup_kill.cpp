@@ -6,6 +6,7 @@
 // Starts its own headless Chromium on a loopback port and a page server on 127.0.0.1; needs
 // nothing else. Prints a small table.
 #include "blocking/BlockingController.h"
+#include "blocking/ProgramState.h"
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "platform/devtools/DevToolsClient.h"

@@ -8,11 +8,11 @@
 // only its delays of "0"). The periodic redirect pass runs the same check and is measured too. The
 // second lets a pass wait for a change of the window count for a few seconds of real time and
 // reports the processor time the whole process used meanwhile.
-#include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
 #include "blocking/BlockingController.h"
 #include "blocking/BlockingView.h"
+#include "blocking/ProgramState.h"
 #include "blocking/SurveyPass.h"
 #include "hijack/RedirectPass.h"
 #include "settings/SettingsStore.h"

@@ -1,5 +1,5 @@
 #include "app/Application.h"
-#include "app/ProductInfo.h"
+#include "settings/ProductInfo.h"
 
 #include <cstdio>
 #include <cstring>

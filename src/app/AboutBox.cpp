@@ -1,9 +1,9 @@
 #include "app/AboutBox.h"
 
-#include "app/ProductInfo.h"
-#include "shell/Artwork.h"
+#include "settings/ProductInfo.h"
 #include "shell/ColourScheme.h"
-#include "shell/FormStyle.h"
+#include "shell/ui/Artwork.h"
+#include "shell/ui/FormStyle.h"
 
 #include <QDialogButtonBox>
 #include <QEvent>

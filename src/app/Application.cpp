@@ -1,26 +1,24 @@
 #include "app/Application.h"
 
-#include "app/ExitSignals.h"
 #include "app/MainWindow.h"
-#include "app/Paths.h"
 #include "app/Platform.h"
-#include "app/ProductInfo.h"
 #include "app/Startup.h"
-#include "platform/Beeper.h"
-#include "platform/BusyPointer.h"
+#include "blocking/BlockingSession.h"
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
+#include "platform/ExitSignals.h"
 #include "platform/InstanceLock.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Paths.h"
 #include "platform/ProcessExit.h"
 #include "platform/SettingsBackend.h"
 #include "platform/StartWithLogin.h"
-#include "platform/TrayIcon.h"
+#include "platform/ui/GuiAdapters.h"
+#include "platform/ui/TrayIcon.h"
+#include "settings/ProductInfo.h"
 #include "settings/SettingsStore.h"
 #include "shell/DesktopOpeners.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QStyleFactory>
 #include <cstdio>
 
@@ -29,26 +27,6 @@ int runPagewarden(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("pagewarden"));
     QApplication::setApplicationVersion(ProductInfo::programVersion());
     QApplication::setQuitOnLastWindowClosed(false);
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Closes popup advertisements and sends hijacked pages back to your home "
-                       "page. Pagewarden takes no arguments."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    if (!parser.parse(QApplication::arguments())) {
-        std::fprintf(stderr, "pagewarden: %s\nTry 'pagewarden --help'.\n",
-                     qPrintable(parser.errorText()));
-        return 2;
-    }
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
-    if (!parser.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "pagewarden: takes no arguments\nTry 'pagewarden --help'.\n");
-        return 2;
-    }
 
     if (QStyleFactory::keys().contains(QStringLiteral("Fusion")))
         QApplication::setStyle(QStringLiteral("Fusion"));
@@ -115,9 +93,8 @@ int runPagewarden(int argc, char** argv) {
 
     // A window we open ourselves (Help, say) is the user's, never a new browser to close.
     QObject::connect(&browser, &ChromiumBrowser::ownWindowOpened, &app, [&startup](qint64 handle) {
-        QStringList& existing = startup.state().existingWindowHandles;
-        if (!existing.contains(QString::number(handle)))
-            existing.append(QString::number(handle));
+        if (MainWindow* window = startup.mainWindow())
+            window->session().spareWindow(handle);
     });
 
     // Logging out, SIGTERM and Ctrl+C leave through the exit command so nothing is lost.

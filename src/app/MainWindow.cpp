@@ -1,82 +1,102 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutBox.h"
-#include "app/FormTimer.h"
-#include "app/Paths.h"
-#include "app/PictureButton.h"
+#include "app/BlockingPresenter.h"
+#include "app/ControlTable.h"
+#include "app/PanelCommands.h"
 #include "app/Platform.h"
-#include "app/ProductInfo.h"
-#include "app/ProgramState.h"
-#include "app/Twips.h"
-#include "blocking/BlockedLog.h"
-#include "blocking/BlockingController.h"
+#include "app/TrayController.h"
+#include "blocking/BlockingSession.h"
 #include "hijack/ui/AntiHijacker.h"
-#include "platform/BrowserWindows.h"
+#include "platform/FormTimer.h"
 #include "platform/ProcessExit.h"
-#include "settings/OptionsPanel.h"
+#include "platform/ui/TrayIcon.h"
+#include "settings/ProductInfo.h"
 #include "settings/SettingsStore.h"
-#include "shell/Artwork.h"
+#include "settings/ui/OptionsPanel.h"
 #include "shell/ColourScheme.h"
-#include "shell/FormStyle.h"
+#include "shell/ui/Artwork.h"
+#include "shell/ui/FittedText.h"
+#include "shell/ui/FormStyle.h"
+#include "shell/ui/PictureButton.h"
+#include "shell/ui/Twips.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 
-namespace {
-// The window's height at the end of its load: the three rows of pictures and the texts between.
-constexpr int loadedHeightTwips = 2184;
-} // namespace
-
-MainWindow::MainWindow(Platform& platform, ProgramState& state, SettingsStore& store,
-                       ColourScheme& scheme, QWidget* parent)
-    : QWidget(parent), m_platform(platform), m_state(state), m_store(store), m_scheme(scheme) {
+MainWindow::MainWindow(Platform& platform, SettingsStore& store, ColourScheme& scheme,
+                       QWidget* parent)
+    : QWidget(parent), m_platform(platform), m_store(store), m_scheme(scheme) {
+    setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(ProductInfo::applicationTitle());
     setWindowIcon(Artwork::appIcon());
+    setWidthTwips(ControlTable::designWidth);
+    setHeightTwips(ControlTable::designHeight);
+
     OptionsPanel::Services services;
     services.store = &m_store;
     services.startWithLogin = m_platform.startWithLogin;
     services.messages = m_platform.messages;
-    services.state = &m_state;
     services.applicationTitle = ProductInfo::applicationTitle();
     services.executablePath = m_platform.executablePath;
     m_options = new OptionsPanel(*this, std::move(services));
-    buildControls();
+    buildPanelControls(*this, m_c, *m_platform.clock);
 
-    auto* timer8 = timer(QStringLiteral("Timer8"));
-    connect(timer8, &FormTimer::tick, this, [this, timer8] {
-        timer8->setEnabled(false);
-        // While the log viewer is open the start chain holds here; the viewer restarts it.
-        if (!m_state.logViewerOpen)
-            timer(QStringLiteral("Timer1"))->setEnabled(true);
-    });
-    auto* timer1 = timer(QStringLiteral("Timer1"));
-    connect(timer1, &FormTimer::tick, this, [this, timer1] {
-        timer1->setEnabled(false);
-        findChild<QPushButton*>(QStringLiteral("Command1"))->click();
-    });
+    m_presenter = new BlockingPresenter(m_c, this);
+    BlockingSession::Services blocking;
+    blocking.browser = m_platform.browser;
+    blocking.options = m_options;
+    blocking.settings = &m_store;
+    blocking.clock = m_platform.clock;
+    blocking.messages = m_platform.messages;
+    blocking.beeper = m_platform.beeper;
+    blocking.pointer = m_platform.busyPointer;
+    blocking.view = m_presenter;
+    blocking.applicationTitle = ProductInfo::applicationTitle();
+    blocking.logPath = m_platform.dataFolder + QStringLiteral("/skipped_sites.txt");
+    m_session = std::make_unique<BlockingSession>(blocking);
+    m_presenter->attach(*m_session);
 
-    connect(findChild<QPushButton*>(QStringLiteral("exit")), &QPushButton::clicked, this,
-            &MainWindow::exitCommand);
-    connect(exit1, &QAction::triggered, this,
-            [this] { findChild<QPushButton*>(QStringLiteral("exit"))->click(); });
-    wireVisibility();
-    wirePictureButtons();
-    wireBlocking();
-    connect(findChild<QPushButton*>(QStringLiteral("Command13")), &QPushButton::clicked, this,
-            &MainWindow::showAboutBox);
+    m_tray = new TrayController(*this, m_c, m_platform, *m_session, *m_presenter);
+    m_commands = new PanelCommands(*this, m_c);
+
+    // The anti-hijacker: its panel behind Command14 and the periodic redirect on Timer7.
+    AntiHijackerPanel::Host host{this,
+                                 [this] { return widthTwips(); },
+                                 [this] { return heightTwips(); },
+                                 [this](int twips) { setWidthTwips(twips); },
+                                 [this](int twips) { setHeightTwips(twips); },
+                                 [this] { m_tray->keepWindowVisible(); },
+                                 m_c.command("Command14"),
+                                 &m_session->context().browser,
+                                 &m_store,
+                                 &m_session->context().state,
+                                 m_platform.messages,
+                                 ProductInfo::applicationTitle()};
+    m_hijacker = new AntiHijacker(m_session->context(), std::move(host), m_c.timer("Timer7"),
+                                  m_c.picture("Image2"));
+    connect(m_commands, &PanelCommands::antiHijackerPanel, this,
+            [this] { m_hijacker->panel().command14Clicked(); });
+
+    connect(m_options, &OptionsPanel::killAllBrowsersChanged, this,
+            [this] { m_session->forcePass(); });
+    connect(m_options, &OptionsPanel::aboutToShow, m_tray, &TrayController::keepVisibleIfOffered);
+    connect(m_options, &OptionsPanel::closed, this, &MainWindow::restoreNormalSize);
+    connect(m_commands, &PanelCommands::exitRequested, this, &MainWindow::exitCommand);
+    connect(m_commands, &PanelCommands::aboutRequested, this, &MainWindow::showAboutBox);
 }
 
 MainWindow::~MainWindow() = default;
 
-FormTimer* MainWindow::timer(const QString& name) const {
-    return findChild<FormTimer*>(name, Qt::FindDirectChildrenOnly);
+void MainWindow::setHideOnStart(int value) {
+    m_tray->setHideOnStart(value);
 }
 
 // Sizes set in twips are remembered exactly, so that 2184 twips read back as 2184 even though the
@@ -95,20 +115,24 @@ void MainWindow::setHeightTwips(int twips) {
     m_heightTwips = twips;
     resize(width(), Twips::toPixels(twips));
 }
+void MainWindow::restoreNormalSize() {
+    setWidthTwips(normalWidth);
+    setHeightTwips(normalHeight);
+}
 
 void MainWindow::load() {
     // The command panel's first layout.
-    findChild<QPushButton*>(QStringLiteral("Command9"))->setVisible(true);
-    findChild<PictureButton*>(QStringLiteral("Image12"))->setVisible(true);
-    findChild<PictureButton*>(QStringLiteral("Image4"))->setVisible(false);
-    findChild<PictureButton*>(QStringLiteral("Image14"))->setVisible(true);
-    auto* image5 = findChild<PictureButton*>(QStringLiteral("Image5"));
+    m_c.command("Command9")->setVisible(true);
+    m_c.picture("Image12")->setVisible(true);
+    m_c.picture("Image4")->setVisible(false);
+    m_c.picture("Image14")->setVisible(true);
+    PictureButton* image5 = m_c.picture("Image5");
     image5->setVisible(false);
-    image5->move(findChild<PictureButton*>(QStringLiteral("Image4"))->x(), image5->y());
-    findChild<QPushButton*>(QStringLiteral("go"))->setVisible(false);
+    image5->move(m_c.picture("Image4")->x(), image5->y());
+    m_c.command("go")->setVisible(false);
 
-    imgIcon->setPixmap(Artwork::resourcePicture(6042, imgIcon->size()));
-    Picture4->setPixmap(Artwork::resourcePicture(6036, Picture4->size()));
+    m_c.imgIcon->setPixmap(Artwork::resourcePicture(6042, m_c.imgIcon->size()));
+    m_c.Picture4->setPixmap(Artwork::resourcePicture(6036, m_c.Picture4->size()));
 
     m_options->applyFirstStart();
 
@@ -116,22 +140,24 @@ void MainWindow::load() {
     (void)m_store.get_option(SettingsKeys::backgroundColor);
     m_scheme.ApplyColourScheme(QStringLiteral("Bluee"), m_store);
 
-    auto* command11 = findChild<QPushButton*>(QStringLiteral("Command11"));
-    command11->resize(Twips::toPixels(1815), command11->height());
+    QPushButton* command11 = m_c.command("Command11");
+    command11->resize(Twips::toPixels(ControlTable::commandWidth), command11->height());
 
     m_store.put_option(QStringLiteral("10"), SettingsKeys::fontSize1);
     m_scheme.styleFontSize = QStringLiteral("10");
     ApplyFormStyle(*this, m_scheme);
     // The two small texts stay small so they fit between the rows of pictures.
-    for (QLabel* small : {Label3, browserStatus}) {
+    for (QLabel* small : {m_c.Label3, m_c.browserStatus}) {
         QFont f = small->font();
         f.setBold(false);
-        f.setPixelSize(small == Label3 ? 11 : 10);
+        f.setPixelSize(small == m_c.Label3 ? 11 : 10);
         small->setFont(f);
     }
+    // The status line's font changed: shorten its text afresh.
+    showBrowserStatus(m_c.browserStatus->toolTip());
 
-    rest1->setText(QStringLiteral("Open ") + ProductInfo::applicationTitle());
-    stop_start->setText(QStringLiteral("Stop blocking popup ads"));
+    m_c.rest1->setText(QStringLiteral("Open ") + ProductInfo::applicationTitle());
+    m_presenter->offerStop(true);
 
     m_options->fillPickLists();
 
@@ -140,24 +166,23 @@ void MainWindow::load() {
 
     m_options->loadStoredOptions();
 
-    if (m_options->hideOnStart()->checkState() == Qt::Checked) {
-        timer(QStringLiteral("Timer1"))->setEnabled(true);
-        timer(QStringLiteral("Timer2"))->setEnabled(true);
+    if (m_options->hideOnStartChecked()) {
+        m_c.timer("Timer1")->setEnabled(true);
+        m_c.timer("Timer2")->setEnabled(true);
     } else {
-        timer(QStringLiteral("Timer8"))->setEnabled(true);
+        m_c.timer("Timer8")->setEnabled(true);
     }
 
     if (m_closeSplash)
         m_closeSplash();
 
-    setHeightTwips(loadedHeightTwips);
+    setHeightTwips(ControlTable::loadedHeight);
     normalWidth = widthTwips();
     normalHeight = heightTwips();
 }
 
 void MainWindow::showBrowserStatus(const QString& text) {
-    browserStatus->setText(text);
-    browserStatus->setToolTip(text);
+    showFitted(*m_c.browserStatus, text);
 }
 
 void MainWindow::paintEvent(QPaintEvent*) {
@@ -169,11 +194,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // Closing the window by its close box or by the system ends the program the normal way.
     load_spyware_urls();
     event->ignore();
-    findChild<QPushButton*>(QStringLiteral("exit"))->click();
+    m_c.press("exit");
 }
 
-void MainWindow::load_spyware_urls() {
-    m_hijacker->panel().load_spyware_urls();
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    // Without a notification area the tray's menu lives on the panel itself.
+    if (m_platform.tray && m_platform.tray->isAvailable()) {
+        QWidget::contextMenuEvent(event);
+        return;
+    }
+    m_c.trayMenu->popup(event->globalPos());
 }
 
 void MainWindow::exitCommand() {
@@ -181,14 +211,18 @@ void MainWindow::exitCommand() {
         return;
     m_exiting = true;
     m_options->save_all_options();
-    if (closeBlockedLog)
-        closeBlockedLog();
-    m_options->set_run_at_startup(m_options->startUp()->checkState() != Qt::Unchecked);
+    m_session->log().CloseBlockedLog();
+    // A greyed box counts as ticked here.
+    m_options->set_run_at_startup(m_options->startUpBox()->checkState() != Qt::Unchecked);
     if (m_aboutBox)
         m_aboutBox->close();
-    removeTrayIcon();
+    m_tray->removeTrayIcon();
     load_spyware_urls();
     m_platform.processExit->exitNow(0);
+}
+
+void MainWindow::load_spyware_urls() {
+    m_hijacker->panel().load_spyware_urls();
 }
 
 void MainWindow::showAboutBox() {
@@ -197,29 +231,4 @@ void MainWindow::showAboutBox() {
     box->setAttribute(Qt::WA_DeleteOnClose);
     m_aboutBox = box;
     box->show();
-}
-
-bool MainWindow::killPopups() const {
-    return m_options->killPopups()->checkState() == Qt::Checked;
-}
-bool MainWindow::killBrowsers() const {
-    return m_options->killBrowsers()->checkState() == Qt::Checked;
-}
-bool MainWindow::killAllBrowsers() const {
-    return m_options->killAllBrowsers()->checkState() == Qt::Checked;
-}
-bool MainWindow::beepOnKill() const {
-    return m_options->beep()->checkState() == Qt::Checked;
-}
-bool MainWindow::hideOnStartChecked() const {
-    return m_options->hideOnStart()->checkState() == Qt::Checked;
-}
-bool MainWindow::startUpChecked() const {
-    return m_options->startUp()->checkState() == Qt::Checked;
-}
-QString MainWindow::popupKillSpeedText() const {
-    return m_options->popupKillSpeed()->currentText();
-}
-QString MainWindow::secondsBeforeStartText() const {
-    return m_options->secsBeforeMin()->currentText();
 }

@@ -2,14 +2,15 @@
 
 #include "app/MainWindow.h"
 #include "app/Platform.h"
-#include "app/ProductInfo.h"
+#include "blocking/BlockingSession.h"
 #include "blocking/ui/LogViewer.h"
 #include "platform/BusyPointer.h"
 #include "platform/InstanceLock.h"
 #include "platform/SettingsBackend.h"
 #include "platform/Waits.h"
-#include "shell/Artwork.h"
-#include "shell/FormStyle.h"
+#include "settings/ProductInfo.h"
+#include "shell/ui/Artwork.h"
+#include "shell/ui/FormStyle.h"
 #include "splash/SplashScreen.h"
 
 #include <QFile>
@@ -59,7 +60,7 @@ void Startup::connectWindow() {
 }
 
 bool Startup::Main() {
-    m_state.debugMode = QFile::exists(m_platform.dataFolder + QStringLiteral("/debug.txt"));
+    const bool debugMode = QFile::exists(m_platform.dataFolder + QStringLiteral("/debug.txt"));
 
     vendorSiteUrl = advancedSetting(*m_platform.settings, QStringLiteral("vendor_site_url"),
                                     QStringLiteral("http://www.pagewarden.example"));
@@ -115,7 +116,8 @@ bool Startup::Main() {
         m_store.save_state();
     }
 
-    m_window = std::make_unique<MainWindow>(m_platform, m_state, m_store, m_scheme);
+    m_window = std::make_unique<MainWindow>(m_platform, m_store, m_scheme);
+    m_window->session().setDebugMode(debugMode);
     m_window->setHideOnStart(hideOnStart);
     m_window->setSplashCloser([this] { unloadSplash(); });
     connectWindow();

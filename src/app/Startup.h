@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/ProgramState.h"
 #include "settings/SettingsStore.h"
 #include "shell/ColourScheme.h"
 #include "shell/DocumentOpener.h"
@@ -32,7 +31,6 @@ public:
 
     MainWindow* mainWindow() const { return m_window.get(); }
     SplashScreen* splash() const { return m_splash; }
-    ProgramState& state() { return m_state; }
     SettingsStore& store() { return m_store; }
 
     // Opens web pages and files for the panel's commands; made once the window exists.
@@ -48,7 +46,6 @@ private:
     void connectWindow();
 
     Platform& m_platform;
-    ProgramState m_state;
     SettingsStore m_store;
     ColourScheme m_scheme;
     std::unique_ptr<MainWindow> m_window;

@@ -1,7 +1,7 @@
 #include "blocking/BlockedLog.h"
 
-#include "app/ProgramState.h"
 #include "blocking/BlockingLogging.h"
+#include "blocking/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/Waits.h"
 

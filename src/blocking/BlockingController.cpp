@@ -1,25 +1,29 @@
 #include "blocking/BlockingController.h"
 
-#include "app/LiveOptions.h"
-#include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingView.h"
+#include "blocking/ProgramState.h"
 #include "platform/BrowserWindows.h"
 #include "platform/BusyPointer.h"
 #include "platform/Clock.h"
 #include "platform/Waits.h"
 #include "settings/SettingsStore.h"
 
+#include <algorithm>
+
 namespace {
-const QString stopCaption = QStringLiteral("Stop blocking popup ads");
-const QString startCaption = QStringLiteral("Start blocking popup ads");
 // How long the cycle rests between passes that return at once ("Kill popups" is off), so that an
 // idle cycle sleeps instead of spinning.
 constexpr double idleSeconds = 0.1;
+// After a hide to the tray the next cycle starts this much later, with a fresh snapshot.
+constexpr int restartMs = 1000;
 } // namespace
 
 BlockingController::BlockingController(const BlockingContext& context)
-    : m_ctx(context), m_pass(context) {}
+    : m_ctx(context), m_pass(context) {
+    m_restart.setSingleShot(true);
+    QObject::connect(&m_restart, &QTimer::timeout, &m_restart, [this] { BlockingCycle(); });
+}
 
 void BlockingController::StartBlocking() {
     SettingsStore& settings = m_ctx.settings;
@@ -29,54 +33,60 @@ void BlockingController::StartBlocking() {
         m_ctx.log.LogBlocked(LogRecords::daySeparator(today, m_ctx.clock.longTime()));
     settings.put_option(today, SettingsKeys::lastUsedDate);
     m_ctx.state.adsLoggedThisSession = 0;
-    m_ctx.view.setCaption(BlockingControl::stop_start, stopCaption);
     settings.save_state();
-    m_ctx.view.setEnabled(BlockingControl::go, false);
-    m_ctx.view.setEnabled(BlockingControl::stop, true);
+    m_ctx.view.blockingSwitched(true);
     BlockingCycle();
 }
 
 void BlockingController::StopBlocking() {
-    BlockingView& view = m_ctx.view;
-    view.setCaption(BlockingControl::stop_start, startCaption);
-    view.setVisible(BlockingControl::Image2, false);
-    view.setVisible(BlockingControl::Image10, false);
-    view.setVisible(BlockingControl::Image6, true);
     m_ctx.state.blockingStopped = true;
-    view.setEnabled(BlockingControl::stop, false);
-    view.setEnabled(BlockingControl::go, true);
+    m_ctx.view.blockingSwitched(false);
     m_ctx.log.CloseBlockedLog();
     Wait::processPendingEvents();
     m_ctx.pointer.setDefault();
 }
 
-void BlockingController::BlockingCycle() {
-    const quint64 generation = ++m_generation;
-    const auto current = [this, generation] { return m_generation == generation; };
-    ++m_runningCycles;
-    struct Leave {
-        int& cycles;
-        ~Leave() { --cycles; }
-    } leave{m_runningCycles};
+void BlockingController::forcePass() {
+    m_ctx.state.forcePass = true;
+}
 
-    SnapshotExistingWindows();
-    m_ctx.state.blockingStopped = false;
-    Wait rest(m_ctx.clock);
-    while (!m_ctx.state.hidingToTray) {
-        Wait::processPendingEvents();
-        if (!current())
-            return;
-        const SurveyPass::Outcome outcome = m_pass.run(current);
-        if (!current())
-            return;
-        if (outcome == SurveyPass::Outcome::Skipped) {
-            rest.sleep(idleSeconds);
-            if (!current())
-                return;
-        }
+void BlockingController::BlockingCycle() {
+    m_restart.stop();
+    if (m_depth > 0) {
+        // The running cycle gives up its pass at the next point where events ran and begins
+        // afresh; this call returns to the loop that delivered it.
+        m_freshStartWanted = true;
+        return;
     }
-    // Hiding to the tray ended this cycle; Timer3 starts a fresh one with a fresh snapshot.
-    m_ctx.view.setEnabled(BlockingControl::Timer3, true);
+    runCycles();
+}
+
+void BlockingController::runCycles() {
+    ++m_depth;
+    m_deepest = std::max(m_deepest, m_depth);
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{m_depth};
+
+    const auto current = [this] { return !m_freshStartWanted; };
+    Wait rest(m_ctx.clock);
+    do {
+        m_freshStartWanted = false;
+        ++m_begun;
+        SnapshotExistingWindows();
+        m_ctx.state.blockingStopped = false;
+        while (!m_ctx.state.hidingToTray && current()) {
+            Wait::processPendingEvents();
+            if (!current())
+                break;
+            const SurveyPass::Outcome outcome = m_pass.run(current);
+            if (outcome == SurveyPass::Outcome::Skipped && current())
+                rest.sleep(idleSeconds);
+        }
+    } while (m_freshStartWanted);
+    // Hiding to the tray ended this cycle; a fresh one follows with a fresh snapshot.
+    m_restart.start(m_ctx.clock.timerInterval(restartMs));
 }
 
 void BlockingController::SnapshotExistingWindows() {
@@ -84,7 +94,7 @@ void BlockingController::SnapshotExistingWindows() {
     BrowserWindows& browser = m_ctx.browser;
     state.existingWindowHandles.clear();
     state.popupsTerminated = 0;
-    m_ctx.view.setCaption(BlockingControl::label28, QString());
+    m_ctx.view.countReset();
     for (const WindowKey window : browser.enumerate()) {
         const std::optional<bool> html = browser.isHtmlDocument(window);
         if (!html || !*html)
@@ -99,51 +109,4 @@ void BlockingController::SnapshotExistingWindows() {
                 state.openPageUrls.append(*url);
         }
     }
-}
-
-void BlockingController::onImage1Clicked() {
-    StartBlocking();
-}
-
-void BlockingController::onCommand5Clicked(int index) {
-    if (index == 0) {
-        m_ctx.view.setEnabled(BlockingControl::Command5_0, false);
-        StartBlocking();
-    } else if (index == 1) {
-        m_ctx.view.setEnabled(BlockingControl::Command5_1, false);
-        StopBlocking();
-    }
-}
-
-void BlockingController::onImage2Clicked() {
-    StopBlocking();
-}
-
-void BlockingController::onStopClicked() {
-    StopBlocking();
-}
-
-void BlockingController::onStopStartClicked() {
-    BlockingView& view = m_ctx.view;
-    if (view.caption(BlockingControl::stop_start)
-            .contains(QStringLiteral("Stop"), Qt::CaseSensitive)) {
-        view.setCaption(BlockingControl::stop_start, startCaption);
-        onStopClicked();
-    } else {
-        // Timer6 restores the window and presses its start button.
-        view.setEnabled(BlockingControl::Timer6, true);
-        view.setCaption(BlockingControl::stop_start, stopCaption);
-    }
-    Wait::processPendingEvents();
-}
-
-void BlockingController::onKillAllBrowsersClicked() {
-    m_ctx.state.forcePass = true;
-}
-
-void BlockingController::onGoClicked() {}
-
-void BlockingController::onTimer3Tick() {
-    m_ctx.view.setEnabled(BlockingControl::Timer3, false);
-    BlockingCycle();
 }

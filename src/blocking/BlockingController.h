@@ -3,53 +3,55 @@
 #include "blocking/BlockingContext.h"
 #include "blocking/SurveyPass.h"
 
-#include <QtGlobal>
+#include <QTimer>
 
 // Switches popup blocking on and off and keeps it running: StartBlocking and StopBlocking are the
 // commands behind the start and stop buttons and the tray item, and BlockingCycle runs one survey
 // pass after another until the window is hidden to the tray.
 //
-// Everything runs on the one UI thread. StartBlocking does not return while its cycle runs; clicks,
-// timers and the tray arrive nested inside the cycle's waits. Only one cycle runs passes at a time:
-// every cycle that starts takes a new generation number, and a cycle (with its pass) that finds a
-// newer generation after a wait gives up without touching another window.
+// Everything runs on the one UI thread. A cycle waits in nested event loops, so clicks, timers and
+// the tray arrive inside it. There is never more than one cycle: a start while one runs asks that
+// cycle to begin afresh (a new snapshot) and returns at once, so toggling blocking never stacks
+// loops one inside another.
 class BlockingController {
 public:
     explicit BlockingController(const BlockingContext& context);
 
     // Writes the day's separator record on the first start of a day, resets the session's record
-    // count, saves the program state, switches the buttons and runs BlockingCycle. Returns when
-    // that cycle ends (the window hid to the tray) or a newer cycle has replaced it.
+    // count, saves the program state and tells the view. With no cycle running it then runs one and
+    // returns when that cycle ends (the window hid to the tray); with one running it asks that one
+    // to start afresh and returns at once.
     void StartBlocking();
-    // Holds the passes, closes the log, switches the buttons. Returns at once.
+    // Holds the passes, closes the log, tells the view. Returns at once.
     void StopBlocking();
-    // Snapshot, then passes until hidingToTray is set; then Timer3 is enabled so that a fresh
-    // cycle starts about a second later.
+    // Snapshot, then passes until hidingToTray is set; then a fresh cycle is started about a second
+    // later, with a fresh snapshot. Called while a cycle runs, it asks that one to start afresh.
     void BlockingCycle();
     // Records the browser windows open now (they are spared by "Kill new browsers") and their
     // addresses; the kill count starts again at 0.
     void SnapshotExistingWindows();
-
-    // The main window's control events.
-    void onImage1Clicked();            // StartBlocking
-    void onCommand5Clicked(int index); // 0: disable Command5(0), start; 1: disable, stop
-    void onImage2Clicked();            // StopBlocking
-    void onStopClicked();              // StopBlocking
-    void onStopStartClicked();         // the tray menu's stop/start item
-    void onKillAllBrowsersClicked();   // the next pass runs at once
-    void onGoClicked();                // nothing
-    void onTimer3Tick();               // disables Timer3, runs BlockingCycle
+    // The waiting pass looks at the windows at once (an option changed).
+    void forcePass();
 
     // Whether a cycle is running (possibly held by StopBlocking).
-    bool cycleRunning() const { return m_runningCycles > 0; }
-    // Generation of the newest cycle; 0 before the first.
-    quint64 cycleGeneration() const { return m_generation; }
+    bool cycleRunning() const { return m_depth > 0; }
+    // The most cycles that were ever on the stack at once; 1 once blocking ran.
+    int deepestNesting() const { return m_deepest; }
+    // Cycles begun so far, fresh starts included.
+    int cyclesBegun() const { return m_begun; }
+    // Whether the restart after a hide is pending.
+    bool restartPending() const { return m_restart.isActive(); }
 
     SurveyPass& surveyPass() { return m_pass; }
 
 private:
+    void runCycles();
+
     BlockingContext m_ctx;
     SurveyPass m_pass;
-    quint64 m_generation = 0;
-    int m_runningCycles = 0;
+    QTimer m_restart;
+    bool m_freshStartWanted = false;
+    int m_depth = 0;
+    int m_deepest = 0;
+    int m_begun = 0;
 };

@@ -1,14 +1,14 @@
 #include "blocking/HijackCheck.h"
 
-#include "app/LiveOptions.h"
-#include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
 #include "blocking/BlockingLogging.h"
 #include "blocking/KillDelay.h"
+#include "blocking/ProgramState.h"
 #include "hijack/PatternIndex.h"
 #include "platform/Beeper.h"
 #include "platform/MessageBoxes.h"
+#include "settings/LiveOptions.h"
 #include "settings/SettingsStore.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "blocking/KillDelay.h"
 
-#include "app/LiveOptions.h"
 #include "platform/Clock.h"
 #include "platform/Waits.h"
+#include "settings/LiveOptions.h"
 
 #include <algorithm>
 

@@ -1,13 +1,13 @@
 #include "blocking/SurveyPass.h"
 
-#include "app/LiveOptions.h"
-#include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingLogging.h"
 #include "blocking/BlockingView.h"
+#include "blocking/ProgramState.h"
 #include "platform/Beeper.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Waits.h"
+#include "settings/LiveOptions.h"
 
 namespace {
 // How often a waiting pass looks at the window count when nothing wakes it earlier.
@@ -170,9 +170,5 @@ bool SurveyPass::logAndQuit(WindowKey window, KillDelay& delay, const QString& d
 void SurveyPass::countKill() {
     ProgramState& state = m_ctx.state;
     ++state.popupsTerminated;
-    const QString count = QString::number(state.popupsTerminated);
-    m_ctx.view.setCaption(BlockingControl::msg1, count + QStringLiteral(" Popups terminated"));
-    const QString eliminated = count + QStringLiteral(" popup windows eliminated");
-    m_ctx.view.setCaption(BlockingControl::label28, eliminated);
-    m_ctx.view.setCaption(BlockingControl::Label2, eliminated);
+    m_ctx.view.windowsClosed(state.popupsTerminated);
 }

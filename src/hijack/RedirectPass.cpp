@@ -1,8 +1,8 @@
 #include "hijack/RedirectPass.h"
 
-#include "app/ProgramState.h"
 #include "blocking/BlockingContext.h"
 #include "blocking/KillDelay.h"
+#include "blocking/ProgramState.h"
 #include "platform/BrowserWindows.h"
 
 RedirectPass::RedirectPass(const BlockingContext& context)

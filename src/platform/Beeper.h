@@ -6,8 +6,3 @@ public:
     virtual ~Beeper() = default;
     virtual void beep() = 0;
 };
-
-class QtBeeper : public Beeper {
-public:
-    void beep() override;
-};

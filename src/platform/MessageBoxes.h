@@ -12,8 +12,3 @@ public:
     // has closed it.
     virtual void information(const QString& title, const QString& text) = 0;
 };
-
-class QtMessageBoxes : public MessageBoxes {
-public:
-    void information(const QString& title, const QString& text) override;
-};

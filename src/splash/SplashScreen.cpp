@@ -1,9 +1,9 @@
 #include "splash/SplashScreen.h"
 
-#include "app/FormTimer.h"
+#include "platform/FormTimer.h"
 #include "platform/Waits.h"
-#include "shell/Artwork.h"
-#include "shell/FormStyle.h"
+#include "shell/ui/Artwork.h"
+#include "shell/ui/FormStyle.h"
 
 #include <QEvent>
 #include <QLabel>

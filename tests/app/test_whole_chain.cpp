@@ -1,7 +1,7 @@
-#include "app/FormTimer.h"
-#include "app/PictureButton.h"
 #include "blocking/BlockedLog.h"
-#include "blocking/BlockingController.h"
+#include "blocking/BlockingSession.h"
+#include "platform/FormTimer.h"
+#include "shell/ui/PictureButton.h"
 #include "support/FakeBrowser.h"
 #include "support/TestMain.h"
 #include "support/WindowFixture.h"
@@ -37,33 +37,33 @@ private slots:
         bool done = false;
         QTimer driver;
         connect(&driver, &QTimer::timeout, this, [&] {
-            if (!w.blocking().cycleRunning() || f.state.hidingToTray)
+            if (!w.session().controller().cycleRunning() || w.session().state().hidingToTray)
                 return;
             if (!popup) {
                 popup = browser.addPopup("http://ads.example/win", "You won");
             } else if (!browser.contains(popup) && !done) {
                 done = true;
-                // Hide once more to end the cycle; keep Timer3 from starting another.
-                w.timer("Timer3")->blockSignals(true);
-                f.state.hidingToTray = true;
+                // Hide once more to end the cycle.
+                w.session().setHiding(true);
             }
         });
         driver.start(5);
         QTRY_VERIFY_WITH_TIMEOUT(done, 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.blocking().cycleRunning(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.session().controller().cycleRunning(), 5000);
         driver.stop();
 
         QVERIFY(!w.isVisible());
         QCOMPARE(f.tp.tray.adds, 1);
         QVERIFY(browser.contains(page));
         QCOMPARE(browser.quitWindows(), QList<WindowKey>{popup});
-        QCOMPARE(f.state.popupsTerminated, 1);
-        QCOMPARE(w.msg1->text(), QStringLiteral("1 Popups terminated"));
-        QCOMPARE(w.label28->text(), QStringLiteral("1 popup windows eliminated"));
+        QCOMPARE(w.session().windowsClosed(), 1);
+        QCOMPARE(w.controls().msg1->text(), QStringLiteral("1 Popups terminated"));
+        QCOMPARE(w.controls().label28->text(), QStringLiteral("1 popup windows eliminated"));
+        QCOMPARE(w.controls().Label2->text(), QStringLiteral("1 popup windows eliminated"));
         QVERIFY(!w.findChild<QPushButton*>("go")->isEnabled());
         QVERIFY(w.findChild<QPushButton*>("stop")->isEnabled());
 
-        w.blockedLog().CloseBlockedLog();
+        w.session().log().CloseBlockedLog();
         QFile log(f.tp.platform.dataFolder + "/skipped_sites.txt");
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray text = log.readAll();
@@ -81,22 +81,22 @@ private slots:
         f.tp.store("firsttime", "done");
         f.tp.store("secondsbeforeminimize", "5");
         MainWindow& w = f.load();
-        w.timer("Timer8")->setEnabled(false);
+        w.controls().timer("Timer8")->setEnabled(false);
         bool checked = false;
         // Stop from inside the running cycle, then look at the panel, then end the cycle.
         QTimer::singleShot(30, &w, [&] {
             w.findChild<PictureButton*>("Image2")->click();
-            checked = f.state.blockingStopped &&
-                      w.stop_start->text() == QLatin1String("Start blocking popup ads") &&
-                      w.findChild<QPushButton*>("go")->isEnabled() &&
-                      !w.findChild<QPushButton*>("stop")->isEnabled() &&
-                      w.findChild<PictureButton*>("Image6")->isVisibleTo(&w);
-            w.timer("Timer3")->blockSignals(true);
-            f.state.hidingToTray = true;
+            checked =
+                w.session().stopped() &&
+                w.controls().stop_start->text() == QLatin1String("Start blocking popup ads") &&
+                w.findChild<QPushButton*>("go")->isEnabled() &&
+                !w.findChild<QPushButton*>("stop")->isEnabled() &&
+                w.findChild<PictureButton*>("Image6")->isVisibleTo(&w);
+            w.session().setHiding(true);
         });
         w.findChild<PictureButton*>("Image1")->click(); // runs the cycle until the timer ends it
         QVERIFY(checked);
-        QVERIFY(!w.blocking().cycleRunning());
+        QVERIFY(!w.session().controller().cycleRunning());
     }
 };
 

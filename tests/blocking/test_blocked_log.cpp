@@ -1,5 +1,5 @@
-#include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
+#include "blocking/ProgramState.h"
 #include "support/BlockingHarness.h"
 #include "support/TestMain.h"
 

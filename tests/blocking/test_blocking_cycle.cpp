@@ -1,17 +1,16 @@
-#include "app/ProgramState.h"
 #include "blocking/BlockingController.h"
-#include "blocking/BlockingView.h"
+#include "blocking/ProgramState.h"
 #include "support/BlockingHarness.h"
 #include "support/TestMain.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 #include <ctime>
 
 namespace {
 
 using Op = FakeBrowser::Op;
-using C = BlockingControl;
 
 const QString stamp = QStringLiteral(" 12/4/2026 10:17:46 PM");
 const QString separator = QStringLiteral("------------ 12/4/2026 10:17:46 PM ----------");
@@ -33,7 +32,6 @@ struct CycleRig {
     void hideAt(int ms) {
         at(ms, [this] { hide(); });
     }
-    int timer3Enables() const { return h.view.eventsFor(C::Timer3).count("enabled Timer3 1"); }
 
     BlockingHarness h;
     BlockingController c;
@@ -95,29 +93,22 @@ private slots:
         r.h.state.blockingStopped = true;
         r.h.state.hidingToTray = true;
         r.h.settings.desiredHomeUrl = QStringLiteral("http://home.example/");
-        QStringList writesWhenGoDisabled;
-        r.h.view.onEnabled = [&](C control, bool on) {
-            if (control == C::go && !on)
-                writesWhenGoDisabled = r.h.backend.writes;
+        QStringList writesWhenSwitchedOn;
+        r.h.view.onEvent = [&](const QString& event) {
+            if (event == QLatin1String("on"))
+                writesWhenSwitchedOn = r.h.backend.writes;
         };
         r.c.StartBlocking();
         QCOMPARE(r.h.state.adsLoggedThisSession, 0);
         QVERIFY(!r.h.state.blockingStopped);
-        QCOMPARE(r.h.view.events.mid(0, 4),
-                 (QStringList{QStringLiteral("caption stop_start Stop blocking popup ads"),
-                              QStringLiteral("enabled go 0"), QStringLiteral("enabled stop 1"),
-                              QStringLiteral("caption label28 ")}));
-        // The date first, then the program state, all before the buttons change.
-        QCOMPARE(writesWhenGoDisabled,
+        QCOMPARE(r.h.view.events, (QStringList{"on", "reset"}));
+        // The date first, then the program state, all before the panel hears of the start.
+        QCOMPARE(writesWhenSwitchedOn,
                  (QStringList{QStringLiteral("last_used_date"),
                               QStringLiteral("saved_the_product_version"),
                               QStringLiteral("wasfirsttime"), QStringLiteral("spyware_urls"),
                               QStringLiteral("desired_home_url")}));
-        QCOMPARE(r.h.backend.values.value(QStringLiteral("desired_home_url")),
-                 QStringLiteral("http://home.example/"));
-        // Starting does not bring back the picture button the periodic redirect waits for.
-        QVERIFY(!r.h.view.visible.contains(C::Image2));
-        QCOMPARE(r.h.view.events.last(), QStringLiteral("enabled Timer3 1"));
+        QVERIFY(r.c.restartPending());
     }
 
     void cycle_closesPopupsUntilTheWindowHides() {
@@ -132,16 +123,16 @@ private slots:
         QVERIFY(t.elapsed() >= 115);
         QCOMPARE(r.h.browser.quitWindows().size(), 2);
         QCOMPARE(r.h.state.popupsTerminated, 2);
-        QCOMPARE(r.h.view.caption(C::Label2), QStringLiteral("2 popup windows eliminated"));
+        QCOMPARE(r.h.view.events, (QStringList{"on", "reset", "closed 1", "closed 2"}));
         QCOMPARE(r.h.logLines(), (QStringList{separator, "http://ads.example/1<===>One" + stamp,
                                               "http://ads.example/2<===>Two" + stamp}));
         QCOMPARE(r.h.state.adsLoggedThisSession, 2);
         QCOMPARE(r.h.beeper.beeps, 2);
-        QCOMPARE(r.timer3Enables(), 1);
+        QVERIFY(r.c.restartPending());
         QVERIFY(!r.c.cycleRunning());
     }
 
-    void timer3_startsAFreshCycleAfterTheHide() {
+    void afterTheHide_aFreshCycleStartsWithAFreshSnapshot() {
         CycleRig r;
         r.h.options.killBrowsersOn = true;
         const WindowKey before = r.h.browser.addBrowser(QStringLiteral("http://before.example/"));
@@ -150,38 +141,29 @@ private slots:
             r.h.browser.addPopup(QStringLiteral("http://ads.example/2"));
         });
         r.hideAt(60);
-        WindowKey whileHidden = 0;
+        r.c.StartBlocking();
+        QCOMPARE(r.h.state.popupsTerminated, 2);
+        QVERIFY(r.c.restartPending());
+        // The window is in the tray now; the user opens a browser before the restart.
+        r.h.state.hidingToTray = false;
+        const WindowKey whileHidden =
+            r.h.browser.addBrowser(QStringLiteral("http://hidden.example/"));
         WindowKey later = 0;
-        bool secondEnded = false;
-        int restarts = 0;
-        r.h.view.onEnabled = [&](C control, bool on) {
-            if (control != C::Timer3 || !on)
+        r.h.view.onEvent = [&](const QString& event) {
+            if (event != QLatin1String("reset"))
                 return;
-            if (restarts++ > 0) {
-                secondEnded = true;
-                return;
-            }
-            // The window is in the tray now; the user opens a browser before the restart.
-            r.h.state.hidingToTray = false;
-            whileHidden = r.h.browser.addBrowser(QStringLiteral("http://hidden.example/"));
-            r.at(r.h.clock.timerInterval(1000), [&] { r.c.onTimer3Tick(); });
             r.at(60,
                  [&] { later = r.h.browser.addBrowser(QStringLiteral("http://later.example/")); });
             r.hideAt(120);
         };
-        r.c.StartBlocking();
-        QCOMPARE(r.h.state.popupsTerminated, 2);
-        QTRY_VERIFY_WITH_TIMEOUT(secondEnded, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(r.c.cyclesBegun() == 2 && !r.c.cycleRunning(), 10000);
         // The new snapshot spares the browser opened while hidden; the count started again.
         QCOMPARE(r.h.browser.quitWindows().count(before), 0);
         QCOMPARE(r.h.browser.quitWindows().count(whileHidden), 0);
         QCOMPARE(r.h.browser.quitWindows().count(later), 1);
         QCOMPARE(r.h.state.popupsTerminated, 1);
-        QCOMPARE(r.h.view.eventsFor(C::Timer3), (QStringList{QStringLiteral("enabled Timer3 1"),
-                                                             QStringLiteral("enabled Timer3 0"),
-                                                             QStringLiteral("enabled Timer3 1")}));
-        QVERIFY(r.h.view.events.contains(QStringLiteral("caption label28 ")));
-        QCOMPARE(r.c.cycleGeneration(), quint64(2));
+        // The restart is not a start: no second separator.
+        QCOMPARE(r.h.logLines().count(separator), 1);
     }
 
     void stopBlocking_switchesTheControlsAndClosesTheLog() {
@@ -189,12 +171,7 @@ private slots:
         r.h.log.LogBlocked(QStringLiteral("x<===>y"));
         QVERIFY(r.h.log.logFileOpen());
         r.c.StopBlocking();
-        QCOMPARE(
-            r.h.view.events,
-            (QStringList{QStringLiteral("caption stop_start Start blocking popup ads"),
-                         QStringLiteral("visible Image2 0"), QStringLiteral("visible Image10 0"),
-                         QStringLiteral("visible Image6 1"), QStringLiteral("enabled stop 0"),
-                         QStringLiteral("enabled go 1")}));
+        QCOMPARE(r.h.view.events, QStringList{"off"});
         QVERIFY(r.h.state.blockingStopped);
         QVERIFY(!r.h.log.logFileOpen());
         QCOMPARE(r.h.pointer.events, QStringList{QStringLiteral("default")});
@@ -202,7 +179,7 @@ private slots:
 
     void stoppedBlocking_closesNothingUntilItRunsAgain() {
         CycleRig r;
-        r.at(10, [&] { r.c.onStopClicked(); });
+        r.at(10, [&] { r.c.StopBlocking(); });
         r.at(20, [&] { r.h.browser.addPopup(QStringLiteral("http://ads.example/")); });
         int actionsWhileStopped = -1;
         bool logOpenWhileStopped = true;
@@ -223,29 +200,24 @@ private slots:
         r.h.options.killBrowsersOn = true;
         WindowKey openedWhileStopped = 0;
         WindowKey popup = 0;
-        WindowKey afterNewCycle = 0;
-        r.at(10, [&] { r.c.onStopClicked(); });
+        r.at(10, [&] { r.c.StopBlocking(); });
         r.at(20, [&] {
             openedWhileStopped = r.h.browser.addBrowser(QStringLiteral("http://b.example/"));
         });
         r.at(30, [&] {
             QCOMPARE(r.h.state.popupsTerminated, 0);
             r.h.state.popupsTerminated = 7;
-            r.c.onImage1Clicked();
+            r.c.StartBlocking(); // returns at once: the running cycle begins afresh
         });
         r.at(60, [&] { popup = r.h.browser.addPopup(QStringLiteral("http://ads.example/")); });
         r.hideAt(100);
-        r.h.view.onEnabled = [&](C control, bool on) {
-            // Just as the newer cycle ends, a popup opens: only a cycle still walking would see it.
-            if (control == C::Timer3 && on && !afterNewCycle)
-                afterNewCycle = r.h.browser.addPopup(QStringLiteral("http://late.example/"));
-        };
         r.c.StartBlocking();
-        QVERIFY(popup && afterNewCycle);
+        QVERIFY(popup);
+        // The browser opened while stopped is in the fresh snapshot; the count started again.
         QCOMPARE(r.h.browser.quitWindows(), QList<WindowKey>{popup});
         QCOMPARE(r.h.state.popupsTerminated, 1);
-        QCOMPARE(r.timer3Enables(), 1);
-        QCOMPARE(r.c.cycleGeneration(), quint64(2));
+        QCOMPARE(r.c.cyclesBegun(), 2);
+        QCOMPARE(r.c.deepestNesting(), 1);
         QVERIFY(!r.c.cycleRunning());
         // One separator for the day, however often blocking starts.
         QCOMPARE(r.h.logLines().count(separator), 1);
@@ -260,7 +232,7 @@ private slots:
         r.h.browser.onAction = [&](const FakeBrowser::Action&) { closedAt = t.elapsed(); };
         r.at(30, [&] {
             r.h.options.killAllBrowsersOn = true;
-            r.c.onKillAllBrowsersClicked();
+            r.c.forcePass();
             QVERIFY(r.h.state.forcePass);
         });
         r.hideAt(400);
@@ -327,98 +299,31 @@ private slots:
                          QStringLiteral("http://a.example/"), QStringLiteral("http://b.example/"),
                          QStringLiteral("http://no-handle.example/")}));
         QCOMPARE(r.h.state.popupsTerminated, 0);
-        QCOMPARE(r.h.view.events, QStringList{QStringLiteral("caption label28 ")});
+        QCOMPARE(r.h.view.events, QStringList{"reset"});
     }
 
-    void controlEvents_data() {
-        QTest::addColumn<QString>("event");
-        QTest::addColumn<QStringList>("firstEvents");
-        QTest::addColumn<bool>("stoppedAfter");
-        const QStringList stop{QStringLiteral("caption stop_start Start blocking popup ads"),
-                               QStringLiteral("visible Image2 0")};
-        const QStringList start{QStringLiteral("caption stop_start Stop blocking popup ads"),
-                                QStringLiteral("enabled go 0")};
-        QTest::newRow("Image1 starts") << "Image1" << start << false;
-        QTest::newRow("Command5(0) starts")
-            << "Command5(0)" << QStringList{QStringLiteral("enabled Command5(0) 0")} + start
-            << false;
-        QTest::newRow("Image2 stops") << "Image2" << stop << true;
-        QTest::newRow("stop stops") << "stop" << stop << true;
-        QTest::newRow("Command5(1) stops")
-            << "Command5(1)" << QStringList{QStringLiteral("enabled Command5(1) 0")} + stop << true;
-        QTest::newRow("go does nothing") << "go" << QStringList{} << false;
-    }
-    void controlEvents() {
-        QFETCH(QString, event);
-        QFETCH(QStringList, firstEvents);
-        QFETCH(bool, stoppedAfter);
+    void toggledAThousandTimes_neverNestsASecondCycle() {
         CycleRig r;
-        r.h.state.hidingToTray = true; // a started cycle ends at once
-        r.h.backend.values[QStringLiteral("last_used_date")] = QStringLiteral("12/4/2026");
-        if (event == QLatin1String("Image1"))
-            r.c.onImage1Clicked();
-        else if (event == QLatin1String("Command5(0)"))
-            r.c.onCommand5Clicked(0);
-        else if (event == QLatin1String("Command5(1)"))
-            r.c.onCommand5Clicked(1);
-        else if (event == QLatin1String("Image2"))
-            r.c.onImage2Clicked();
-        else if (event == QLatin1String("stop"))
-            r.c.onStopClicked();
-        else
-            r.c.onGoClicked();
-        QCOMPARE(r.h.view.events.mid(0, firstEvents.size()), firstEvents);
-        QCOMPARE(r.h.state.blockingStopped, stoppedAfter);
-        if (firstEvents.isEmpty()) {
-            QVERIFY(r.h.view.events.isEmpty());
-            QVERIFY(r.h.backend.writes.isEmpty());
-            QCOMPARE(r.c.cycleGeneration(), quint64(0));
-        }
-    }
-
-    void trayStopStart_data() {
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<bool>("stops");
-        QTest::newRow("running") << "Stop blocking popup ads" << true;
-        QTest::newRow("stopped") << "Start blocking popup ads" << false;
-        QTest::newRow("never set") << "" << false;
-        QTest::newRow("lower-case stop") << "stop blocking popup ads" << false;
-    }
-    void trayStopStart() {
-        QFETCH(QString, caption);
-        QFETCH(bool, stops);
-        CycleRig r;
-        r.h.view.captions[C::stop_start] = caption;
-        r.c.onStopStartClicked();
-        QCOMPARE(r.h.state.blockingStopped, stops);
-        QCOMPARE(r.h.view.enabled.value(C::Timer6), !stops);
-        QCOMPARE(r.h.view.caption(C::stop_start), stops
-                                                      ? QStringLiteral("Start blocking popup ads")
-                                                      : QStringLiteral("Stop blocking popup ads"));
-        // The start branch leaves the starting to Timer6.
-        QCOMPARE(r.c.cycleGeneration(), quint64(0));
-    }
-
-    void timer3Tick_disablesItselfThenRunsACycle() {
-        CycleRig r;
-        r.h.state.hidingToTray = true;
-        r.c.onTimer3Tick();
-        QCOMPARE(r.h.view.events, (QStringList{QStringLiteral("enabled Timer3 0"),
-                                               QStringLiteral("caption label28 "),
-                                               QStringLiteral("enabled Timer3 1")}));
-        // The timer's cycle is not a start: no separator, no saved state.
-        QVERIFY(r.h.backend.writes.isEmpty());
-        QVERIFY(!QFile::exists(r.h.logPath()));
-    }
-
-    void controlNamesMatchTheWindowsObjectNames() {
-        QCOMPARE(controlName(C::msg1), QStringLiteral("msg1"));
-        QCOMPARE(controlName(C::Label2), QStringLiteral("Label2"));
-        QCOMPARE(controlName(C::stop_start), QStringLiteral("stop_start"));
-        QCOMPARE(controlName(C::Command5_1), QStringLiteral("Command5"));
-        QCOMPARE(controlIndex(C::Command5_1), 1);
-        QCOMPARE(controlIndex(C::Image10), -1);
-        QCOMPARE(controlName(C::Timer6), QStringLiteral("Timer6"));
+        WindowKey late = 0;
+        r.at(10, [&] {
+            // The user stops and starts again and again while the cycle waits for a change.
+            for (int i = 0; i < 1000; ++i) {
+                r.c.StopBlocking();
+                r.c.StartBlocking();
+            }
+            QCOMPARE(r.c.deepestNesting(), 1);
+            late = r.h.browser.addPopup(QStringLiteral("http://ads.example/"));
+        });
+        r.h.view.onEvent = [&](const QString& event) {
+            if (event == QLatin1String("closed 1"))
+                r.hide();
+        };
+        r.c.StartBlocking();
+        QCOMPARE(r.c.deepestNesting(), 1);
+        // Still blocking after all that: the popup opened after the last start is closed.
+        QVERIFY(r.h.browser.quitWindows().contains(late));
+        QVERIFY(!r.h.state.blockingStopped);
+        QCOMPARE(r.h.logLines().count(separator), 1);
     }
 };
 

@@ -1,6 +1,6 @@
-#include "app/ProgramState.h"
 #include "blocking/HijackCheck.h"
 #include "blocking/KillDelay.h"
+#include "blocking/ProgramState.h"
 #include "blocking/SurveyPass.h"
 #include "hijack/RedirectPass.h"
 #include "support/BlockingHarness.h"

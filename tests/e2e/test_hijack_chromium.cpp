@@ -1,10 +1,10 @@
 // Hijack protection against a real, headless Chromium: a window opened on a listed page is sent
 // home by the survey pass, and a window that was open all along and then shows a listed page (the
 // window count does not change) is sent home by the periodic redirect pass.
-#include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
 #include "blocking/BlockingController.h"
+#include "blocking/ProgramState.h"
 #include "hijack/RedirectPass.h"
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"

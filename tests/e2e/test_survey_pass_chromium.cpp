@@ -2,6 +2,7 @@
 // headless Chromium: popups opened by clicks are closed and logged, tabs are left alone, and
 // "Kill new browsers" tells windows apart by their handles.
 #include "blocking/BlockingController.h"
+#include "blocking/ProgramState.h"
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "support/BlockingHarness.h"

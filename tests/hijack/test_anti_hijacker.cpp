@@ -1,6 +1,7 @@
-#include "app/FormTimer.h"
-#include "app/PictureButton.h"
+#include "app/TrayController.h"
 #include "hijack/ui/PanelPicture.h"
+#include "platform/FormTimer.h"
+#include "shell/ui/PictureButton.h"
 #include "support/FakeBrowser.h"
 #include "support/TestMain.h"
 #include "support/WindowFixture.h"
@@ -33,7 +34,8 @@ struct Rig {
         folder.html = false;
         browser.addWindow(folder);
         f.load();
-        f.window->timer("Timer8")->setEnabled(false); // no countdown: it would hide the window
+        f.window->controls().timer("Timer8")->setEnabled(
+            false); // no countdown: it would hide the window
     }
     QListWidget* box1() const { return f.find<QListWidget>("lstSourcefields"); }
     QListWidget* box2() const { return f.find<QListWidget>("lstDestinationfields"); }
@@ -76,8 +78,7 @@ private slots:
         // No home page yet: the box offers the start of one.
         QCOMPARE(r.f.store->desiredHomeUrl, QStringLiteral("http://"));
         // The countdown stops and the window stays.
-        QVERIFY(r.f.state.startCountdownCancelled);
-        QVERIFY(r.f.window->keepVisible);
+        QVERIFY(r.f.window->tray().keepVisible());
         QCOMPARE(r.f.find<QPushButton>("Command3")->text(), QStringLiteral("Start"));
         QVERIFY(r.f.find<QLabel>("Label2")->isHidden());
 
@@ -191,7 +192,7 @@ private slots:
     void timer7_ticksOnlyWhileThereIsWork() {
         Rig r;
         const WindowKey hijacked = r.browser.addBrowser("http://bad.example/start");
-        FormTimer* timer7 = r.f.window->timer("Timer7");
+        FormTimer* timer7 = r.f.window->controls().timer("Timer7");
         auto* image2 = r.f.find<PictureButton>("Image2");
         QVERIFY(!timer7->isEnabled()); // not hidden to the tray with blocking on yet
         image2->setVisible(true);      // as the hide to the tray shows it

@@ -1,10 +1,11 @@
-#include "app/FormTimer.h"
-#include "app/PictureButton.h"
 #include "blocking/BlockedLog.h"
+#include "blocking/BlockingSession.h"
 #include "blocking/ui/LogViewer.h"
 #include "blocking/ui/LogViewerForm.h"
+#include "platform/FormTimer.h"
 #include "platform/WebPageOpener.h"
 #include "shell/DocumentOpener.h"
+#include "shell/ui/PictureButton.h"
 #include "support/TestMain.h"
 #include "support/WindowFixture.h"
 
@@ -31,7 +32,7 @@ struct Viewer {
         QFile::remove(logPath()); // left by an earlier test
         viewer = connectLogViewer(*f.window, documents);
     }
-    QString logPath() const { return f.window->blockedLog().filePath(); }
+    QString logPath() const { return f.window->session().log().filePath(); }
     void writeLog(const QByteArray& bytes) const {
         QFile file(logPath());
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
@@ -44,14 +45,14 @@ struct Viewer {
             if (!form || !form->isVisible())
                 return;
             poll.stop();
-            stateWhileOpen = f.state.logViewerOpen;
+            stateWhileOpen = f.window->session().state().logViewerOpen;
             if (whileOpen)
                 whileOpen(*form);
             form->Command1->click();
         });
         poll.start(0);
         if (how == QLatin1String("msg1"))
-            f.window->msg1->trigger();
+            f.window->controls().msg1->trigger();
         else
             f.find<PictureButton>(how)->click();
     }
@@ -100,7 +101,7 @@ private slots:
         QFETCH(QString, entry);
         Viewer v;
         v.writeLog(log);
-        v.f.state.adsLoggedThisSession = 7;
+        v.f.window->session().context().state.adsLoggedThisSession = 7;
         int count = -1;
         QString text, counts, title;
         v.open(QStringLiteral("Image14"), [&](LogViewerForm& form) {
@@ -116,7 +117,7 @@ private slots:
         QCOMPARE(title, QStringLiteral("Popup ads and hijack web sites are listed below.  Double "
                                        "click on a url to display it."));
         QVERIFY(v.stateWhileOpen);
-        QVERIFY(!v.f.state.logViewerOpen);
+        QVERIFY(!v.f.window->session().state().logViewerOpen);
     }
 
     // What a double click on a logged line opens: an address, nothing, or a message.
@@ -167,7 +168,7 @@ private slots:
         QVERIFY(!QFile::exists(v.logPath()));
         // With no log the viewer does not appear, and blocking goes on.
         v.open(QStringLiteral("Image14"));
-        QVERIFY(!v.viewer->form() && !v.f.state.logViewerOpen);
+        QVERIFY(!v.viewer->form() && !v.f.window->session().state().logViewerOpen);
         QCOMPARE(v.files, QStringList{v.logPath()});
         QCOMPARE(v.f.tp.messages.texts, (QStringList{"Popup ads urls and hijack web sites deleted",
                                                      "Popup ads and hijack web sites list already "
@@ -179,8 +180,8 @@ private slots:
     void startChainWaitsForTheViewer() {
         Viewer v;
         v.writeLog("x\r\n");
-        FormTimer* timer1 = v.f.window->timer(QStringLiteral("Timer1"));
-        FormTimer* timer8 = v.f.window->timer(QStringLiteral("Timer8"));
+        FormTimer* timer1 = v.f.window->controls().timer("Timer1");
+        FormTimer* timer8 = v.f.window->controls().timer("Timer8");
         QVERIFY(timer8->isEnabled());
         bool ticked = false, countdownHeld = false;
         v.open(QStringLiteral("Image5"), [&](LogViewerForm&) {
@@ -196,8 +197,8 @@ private slots:
         Viewer v;
         QVERIFY(QDir().mkpath(v.logPath())); // a folder where the file should be
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write the blocked-ads log"));
-        v.f.window->blockedLog().LogBlocked(QStringLiteral("http://ads.example/<===>"));
-        QVERIFY(v.f.window->browserStatus->text().startsWith(
+        v.f.window->session().log().LogBlocked(QStringLiteral("http://ads.example/<===>"));
+        QVERIFY(v.f.window->controls().browserStatus->text().startsWith(
             QStringLiteral("The log of blocked windows cannot be written")));
     }
 };

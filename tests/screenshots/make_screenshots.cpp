@@ -2,11 +2,12 @@
 // scripts/screenshots.sh; it draws the real windows on test doubles in a home of its own.
 
 #include "app/MainWindow.h"
-#include "app/PictureButton.h"
 #include "blocking/BlockedLog.h"
+#include "blocking/BlockingSession.h"
 #include "blocking/ui/LogViewer.h"
 #include "blocking/ui/LogViewerForm.h"
 #include "shell/DocumentOpener.h"
+#include "shell/ui/PictureButton.h"
 #include "support/FakeBrowser.h"
 #include "support/TestMain.h"
 #include "support/WindowFixture.h"
@@ -87,14 +88,14 @@ int main(int argc, char** argv) {
     ok = shoot(window, out + QStringLiteral("/main-window-options.png")) && ok;
 
     window.findChild<QPushButton*>(QStringLiteral("Command4"))->click();
-    QMenu* menu = window.trayMenu();
-    window.msg1->setText(QStringLiteral("3 Popups terminated"));
+    QMenu* menu = window.controls().trayMenu;
+    window.controls().msg1->setText(QStringLiteral("3 Popups terminated"));
     menu->popup(QPoint(60, 60));
     ok = shoot(*menu, out + QStringLiteral("/tray-menu.png")) && ok;
     menu->hide();
 
     // The log viewer, on a log written by the program's own log writer.
-    BlockedLog& log = window.blockedLog();
+    BlockedLog& log = window.session().log();
     const Clock& clock = *f.tp.platform.clock;
     log.LogBlocked(LogRecords::daySeparator(clock.shortDate(), clock.longTime()));
     for (const char* record :

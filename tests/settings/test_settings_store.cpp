@@ -1,5 +1,5 @@
-#include "app/ProductInfo.h"
 #include "platform/SettingsBackend.h"
+#include "settings/ProductInfo.h"
 #include "settings/SettingsStore.h"
 #include "support/TestMain.h"
 

@@ -1,8 +1,8 @@
-#include "app/PictureButton.h"
 #include "platform/SettingsBackend.h"
 #include "settings/SettingsStore.h"
 #include "shell/ColourScheme.h"
-#include "shell/FormStyle.h"
+#include "shell/ui/FormStyle.h"
+#include "shell/ui/PictureButton.h"
 #include "support/TestMain.h"
 
 #include <QApplication>
@@ -29,45 +29,6 @@ private slots:
         backend = std::make_unique<IniSettingsBackend>(dir.filePath("s.conf"));
         QFile::remove(dir.filePath("s.conf"));
         store = std::make_unique<SettingsStore>(*backend);
-    }
-
-    void theSchemeTable_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("r");
-        QTest::addColumn<int>("g");
-        QTest::addColumn<int>("b");
-        QTest::addColumn<int>("cr");
-        QTest::addColumn<int>("cg");
-        QTest::addColumn<int>("cb");
-        QTest::addColumn<QString>("picture");
-        QTest::newRow("Gold") << "Gold" << 255 << 192 << 128 << 255 << 192 << 128 << "gold";
-        QTest::newRow("Blue") << "Blue" << 204 << 255 << 255 << 192 << 255 << 255 << "blue";
-        QTest::newRow("Bluee") << "Bluee" << 186 << 219 << 226 << 255 << 255 << 255 << "blue";
-        QTest::newRow("Txan") << "Txan" << 228 << 21 << 236 << 255 << 224 << 192 << "tan";
-        QTest::newRow("Tan") << "Tan" << 255 << 224 << 192 << 255 << 224 << 192 << "tan";
-        QTest::newRow("Red") << "Red" << 255 << 204 << 204 << 255 << 192 << 192 << "red";
-        QTest::newRow("Green") << "Green" << 225 << 255 << 225 << 255 << 255 << 255 << "green";
-    }
-    void theSchemeTable() {
-        QFETCH(QString, name);
-        QFETCH(int, r);
-        QFETCH(int, g);
-        QFETCH(int, b);
-        QFETCH(int, cr);
-        QFETCH(int, cg);
-        QFETCH(int, cb);
-        QFETCH(QString, picture);
-        ColourScheme scheme;
-        scheme.paintRed = scheme.paintGreen = scheme.paintBlue = 1;
-        scheme.ApplyColourScheme(name, *store);
-        QCOMPARE(scheme.paintRed, r);
-        QCOMPARE(scheme.paintGreen, g);
-        QCOMPARE(scheme.paintBlue, b);
-        QCOMPARE(scheme.controlBackColor, (Rgb{cr, cg, cb}));
-        QCOMPARE(scheme.buttonPicturePath,
-                 QStringLiteral(":/pictures/buttons/%1.svg").arg(picture));
-        QVERIFY(QFile::exists(scheme.buttonPicturePath));
-        QCOMPARE(store->get_option("backgroundcolor"), name);
     }
 
     void unknownNamesChangeNothing_data() {

@@ -1,4 +1,4 @@
-#include "app/FormTimer.h"
+#include "platform/FormTimer.h"
 #include "splash/SplashScreen.h"
 #include "support/Recorders.h"
 #include "support/TestMain.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgramState.h"
+#include "blocking/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
 #include "settings/SettingsStore.h"

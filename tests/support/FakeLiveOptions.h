@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LiveOptions.h"
+#include "settings/LiveOptions.h"
 
 // The options panel's values as plain fields a test sets; read live like the real controls.
 class FakeLiveOptions : public LiveOptions {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TrayIcon.h"
+#include "platform/ui/TrayIcon.h"
 
 #include <QStringList>
 #include <functional>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/BlockingPresenter.h"
 #include "app/MainWindow.h"
-#include "app/ProgramState.h"
 #include "settings/SettingsStore.h"
 #include "shell/ColourScheme.h"
 #include "support/TestPlatform.h"
@@ -19,11 +19,15 @@ struct WindowFixture {
     MainWindow& make() {
         store = std::make_unique<SettingsStore>(*tp.platform.settings);
         store->load_saved_state();
-        window = std::make_unique<MainWindow>(tp.platform, state, *store, scheme);
-        // The real start runs the blocking cycle nested until the window hides again, which a
-        // test that only looks at the window does not want: count the starts instead.
-        if (!realBlocking)
-            window->startBlocking = [this] { ++blockingStarts; };
+        window = std::make_unique<MainWindow>(tp.platform, *store, scheme);
+        // A started cycle runs nested until the window hides again, which a test that only looks
+        // at the window does not want: the panel's start command is counted instead of run.
+        if (!realBlocking) {
+            QObject::disconnect(&window->presenter(), &BlockingPresenter::startRequested, nullptr,
+                                nullptr);
+            QObject::connect(&window->presenter(), &BlockingPresenter::startRequested,
+                             [this] { ++blockingStarts; });
+        }
         return *window;
     }
     MainWindow& load() {
@@ -37,7 +41,6 @@ struct WindowFixture {
     bool realBlocking = false;
     int blockingStarts = 0;
     TestPlatform tp;
-    ProgramState state;
     ColourScheme scheme;
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<MainWindow> window;

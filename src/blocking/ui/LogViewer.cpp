@@ -1,20 +1,21 @@
 #include "blocking/ui/LogViewer.h"
 
-#include "app/FormTimer.h"
 #include "app/MainWindow.h"
+#include "app/PanelCommands.h"
 #include "app/Platform.h"
-#include "app/ProductInfo.h"
-#include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockedLogReader.h"
-#include "blocking/BlockingController.h"
 #include "blocking/BlockingLogging.h"
+#include "blocking/BlockingSession.h"
+#include "blocking/ProgramState.h"
 #include "blocking/ui/LogViewerForm.h"
+#include "platform/FormTimer.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Waits.h"
-#include "shell/Artwork.h"
+#include "settings/ProductInfo.h"
 #include "shell/DocumentOpener.h"
-#include "shell/FormStyle.h"
+#include "shell/ui/Artwork.h"
+#include "shell/ui/FormStyle.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -170,19 +171,19 @@ void LogViewer::openEntry(QListWidgetItem* item) {
 }
 
 std::unique_ptr<LogViewer> connectLogViewer(MainWindow& window, DocumentOpener& documents) {
+    BlockingSession& session = window.session();
     auto viewer = std::make_unique<LogViewer>(LogViewer::Services{
-        window.blockedLog(), window.state(), documents, *window.platform().messages,
-        window.scheme(), window.timer(QStringLiteral("Timer8")), ProductInfo::applicationTitle()});
+        session.log(), session.context().state, documents, *window.platform().messages,
+        window.scheme(), window.controls().timer("Timer8"), ProductInfo::applicationTitle()});
     LogViewer* v = viewer.get();
-    window.showBlockedLog = [v] { v->ShowBlockedLog(); };
-    window.openWebHelp = [&window, &documents] {
+    QObject::connect(&window.commands(), &PanelCommands::showBlockedLog, v,
+                     [v] { v->ShowBlockedLog(); });
+    QObject::connect(&window.commands(), &PanelCommands::openWebHelp, v, [&session, &documents] {
         documents.openWebHelp();
         // The help window just opened counts as one that was already open, so "Kill new
         // browsers" leaves it alone.
-        window.blocking().SnapshotExistingWindows();
-    };
-    window.blockedLog().onFailure = [&window](const QString& text) {
-        window.showBrowserStatus(text);
-    };
+        session.snapshotExistingWindows();
+    });
+    session.log().onFailure = [&window](const QString& text) { window.showBrowserStatus(text); };
     return viewer;
 }

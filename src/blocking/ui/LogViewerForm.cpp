@@ -1,7 +1,7 @@
 #include "blocking/ui/LogViewerForm.h"
 
-#include "shell/Artwork.h"
-#include "shell/FormStyle.h"
+#include "shell/ui/Artwork.h"
+#include "shell/ui/FormStyle.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

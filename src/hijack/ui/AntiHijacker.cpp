@@ -1,8 +1,8 @@
 #include "hijack/ui/AntiHijacker.h"
 
-#include "app/FormTimer.h"
 #include "blocking/BlockingContext.h"
 #include "hijack/RedirectPass.h"
+#include "platform/FormTimer.h"
 #include "settings/SettingsStore.h"
 
 #include <QEvent>

@@ -1,13 +1,13 @@
 #include "hijack/ui/AntiHijackerPanel.h"
 
-#include "app/ProgramState.h"
-#include "app/Twips.h"
+#include "blocking/ProgramState.h"
 #include "hijack/HijackList.h"
 #include "hijack/OpenPages.h"
 #include "hijack/ui/PanelPicture.h"
 #include "platform/MessageBoxes.h"
 #include "settings/SettingsStore.h"
-#include "shell/FormStyle.h"
+#include "shell/ui/FormStyle.h"
+#include "shell/ui/Twips.h"
 
 #include <QLabel>
 #include <QLineEdit>

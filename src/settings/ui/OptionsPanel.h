@@ -1,9 +1,10 @@
 #pragma once
 
+#include "settings/LiveOptions.h"
+
 #include <QObject>
 #include <QString>
 
-class MainWindow;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -12,24 +13,25 @@ class QPushButton;
 class SettingsStore;
 class StartWithLogin;
 class MessageBoxes;
-struct ProgramState;
+class QWidget;
 
 // The options panel of the main window: six check boxes in "Popup blocking options" and two
-// editable combo boxes. The controls are the live option values; they reach the settings store
-// when a box that stores at once is clicked, on reset, on the first start and at exit.
-class OptionsPanel : public QObject {
+// editable combo boxes. The controls are the live option values (blocking reads them through
+// LiveOptions at the moment it needs one); they reach the settings store when a box that stores at
+// once is clicked, on reset, on the first start and at exit.
+class OptionsPanel : public QObject, public LiveOptions {
     Q_OBJECT
 public:
     struct Services {
         SettingsStore* store = nullptr;
         StartWithLogin* startWithLogin = nullptr;
         MessageBoxes* messages = nullptr;
-        ProgramState* state = nullptr;
         QString applicationTitle;
         QString executablePath;
     };
 
-    OptionsPanel(MainWindow& window, Services services);
+    // The controls are made on `window`, in the part of it that only the widened window shows.
+    OptionsPanel(QWidget& window, Services services);
 
     // The steps of filling the panel, in the places the main window's load calls them.
     void fillPickLists();     // the two lists, before any stored value
@@ -42,18 +44,22 @@ public:
 
     // Command4: shows the panel and widens the window, or hides it and restores the window.
     void toggleOptions();
+    bool isShown() const { return m_shown; }
+
+    // LiveOptions: read from the controls at the moment of asking.
+    bool killPopups() const override;
+    bool killBrowsers() const override;
+    bool killAllBrowsers() const override;
+    bool beepOnKill() const override;
+    bool hideOnStartChecked() const override;
+    bool startUpChecked() const override;
+    QString popupKillSpeedText() const override;
+    QString secondsBeforeStartText() const override;
 
     bool runAtStartupWanted() const { return m_runAtStartupWanted; }
 
     QGroupBox* frame5() const { return m_frame5; }
-    QCheckBox* killPopups() const { return m_killPopups; }
-    QCheckBox* killBrowsers() const { return m_killBrowsers; }
-    QCheckBox* killAllBrowsers() const { return m_killAllBrowsers; }
-    QCheckBox* beep() const { return m_beep; }
-    QCheckBox* hideOnStart() const { return m_hideOnStart; }
-    QCheckBox* startUp() const { return m_startUp; }
-    QComboBox* popupKillSpeed() const { return m_popupKillSpeed; }
-    QComboBox* secsBeforeMin() const { return m_secsBeforeMin; }
+    QCheckBox* startUpBox() const { return m_startUp; }
     QPushButton* command4() const { return m_command4; }
     QPushButton* command8() const { return m_command8; }
 
@@ -62,15 +68,24 @@ public:
     // Gives the box a stored value; anything but "0", "1" or "2" counts as the default "0".
     static void setBoxValue(QCheckBox& box, const QString& stored);
 
+signals:
+    // "Kill all browser windows" changed: the waiting pass should look at once.
+    void killAllBrowsersChanged();
+    // The panel is about to open (the countdown should stop and the window stay).
+    void aboutToShow();
+    // The panel closed; the window goes back to its normal size.
+    void closed();
+
 private:
     void buildControls();
     void applyDefaults(const QString& secondsBeforeStart);
     void storeAllInResetOrder();
     void onStartUpClicked();
 
-    MainWindow& m_window;
+    QWidget& m_window;
     Services m_s;
     bool m_runAtStartupWanted = false;
+    bool m_shown = false;
     int m_widthBeforeOptions = 0; // pixels
 
     QGroupBox* m_frame5 = nullptr;

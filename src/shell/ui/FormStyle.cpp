@@ -1,9 +1,9 @@
-#include "shell/FormStyle.h"
+#include "shell/ui/FormStyle.h"
 
-#include "app/PictureButton.h"
 #include "platform/Waits.h"
-#include "shell/Artwork.h"
 #include "shell/ColourScheme.h"
+#include "shell/ui/Artwork.h"
+#include "shell/ui/PictureButton.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "app/LiveOptions.h"
+#include "settings/LiveOptions.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "app/PictureButton.h"
+#include "shell/ui/PictureButton.h"
 
-#include "shell/Artwork.h"
+#include "shell/ui/Artwork.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,11 +1,9 @@
-#include "settings/OptionsPanel.h"
+#include "settings/ui/OptionsPanel.h"
 
-#include "app/MainWindow.h"
-#include "app/ProgramState.h"
-#include "app/Twips.h"
 #include "platform/MessageBoxes.h"
 #include "platform/StartWithLogin.h"
 #include "settings/SettingsStore.h"
+#include "shell/ui/Twips.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -43,7 +41,7 @@ void setComboText(QComboBox& combo, const QString& text) {
 
 } // namespace
 
-OptionsPanel::OptionsPanel(MainWindow& window, Services services)
+OptionsPanel::OptionsPanel(QWidget& window, Services services)
     : QObject(&window), m_window(window), m_s(std::move(services)) {
     setObjectName(QStringLiteral("optionsPanel"));
     buildControls();
@@ -116,8 +114,7 @@ void OptionsPanel::buildControls() {
     connect(m_startUp, &QCheckBox::stateChanged, this, &OptionsPanel::onStartUpClicked);
     connect(m_killAllBrowsers, &QCheckBox::stateChanged, this, [this] {
         // The waiting survey pass runs at once with the new choice.
-        m_s.state->forcePass = true;
-        emit m_window.killAllBrowsersClicked();
+        emit killAllBrowsersChanged();
     });
     connect(m_command4, &QPushButton::clicked, this, &OptionsPanel::toggleOptions);
     connect(m_command8, &QPushButton::clicked, this, &OptionsPanel::reset_options);
@@ -247,19 +244,43 @@ void OptionsPanel::set_run_at_startup(bool force) {
 }
 
 void OptionsPanel::toggleOptions() {
-    if (m_command4->text() == QLatin1String("Options")) {
-        QPushButton* command3 = m_window.findChild<QPushButton*>(QStringLiteral("Command3"));
-        if (command3 && command3->text() == QLatin1String("Keep visible"))
-            command3->click();
+    if (!m_shown) {
+        emit aboutToShow();
         m_frame5->setVisible(true);
         m_widthBeforeOptions = m_window.width();
         m_window.resize(qRound(m_widthBeforeOptions * 2.25), m_window.height());
         m_command4->setText(QStringLiteral("Hide Options"));
+        m_shown = true;
     } else {
         m_frame5->setVisible(false);
         m_window.resize(m_widthBeforeOptions, m_window.height());
-        m_window.setWidthTwips(m_window.normalWidth);
-        m_window.setHeightTwips(m_window.normalHeight);
         m_command4->setText(QStringLiteral("Options"));
+        m_shown = false;
+        emit closed();
     }
+}
+
+bool OptionsPanel::killPopups() const {
+    return m_killPopups->checkState() == Qt::Checked;
+}
+bool OptionsPanel::killBrowsers() const {
+    return m_killBrowsers->checkState() == Qt::Checked;
+}
+bool OptionsPanel::killAllBrowsers() const {
+    return m_killAllBrowsers->checkState() == Qt::Checked;
+}
+bool OptionsPanel::beepOnKill() const {
+    return m_beep->checkState() == Qt::Checked;
+}
+bool OptionsPanel::hideOnStartChecked() const {
+    return m_hideOnStart->checkState() == Qt::Checked;
+}
+bool OptionsPanel::startUpChecked() const {
+    return m_startUp->checkState() == Qt::Checked;
+}
+QString OptionsPanel::popupKillSpeedText() const {
+    return m_popupKillSpeed->currentText();
+}
+QString OptionsPanel::secondsBeforeStartText() const {
+    return m_secsBeforeMin->currentText();
 }

@@ -1,4 +1,4 @@
-#include "app/ProductInfo.h"
+#include "settings/ProductInfo.h"
 
 namespace ProductInfo {
 

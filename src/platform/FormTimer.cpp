@@ -1,4 +1,4 @@
-#include "app/FormTimer.h"
+#include "platform/FormTimer.h"
 
 #include "platform/Clock.h"
 

@@ -6,6 +6,9 @@
 
 // The flags and counters that link a nested handler with the loop it interrupts. There is one
 // thread; every loop reads these afresh after each point where it lets events run.
+//
+// Only blocking's own classes write here. The program holds one copy, inside BlockingSession; the
+// windows read it through the session and change it only through the session's commands.
 struct ProgramState {
     // Set at start when "debug.txt" is in the data folder: the survey pass shows diagnostics.
     bool debugMode = false;
@@ -14,7 +17,6 @@ struct ProgramState {
     bool hidingToTray = false;
     bool forcePass = false;
     bool logViewerOpen = false;
-    bool startCountdownCancelled = false;
 
     // Kills since the current blocking cycle began.
     qint32 popupsTerminated = 0;

@@ -1,6 +1,4 @@
-#include "platform/Beeper.h"
-#include "platform/BusyPointer.h"
-#include "platform/MessageBoxes.h"
+#include "platform/ui/GuiAdapters.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -29,7 +27,7 @@ void QtBusyPointer::setDefault() {
     QGuiApplication::restoreOverrideCursor();
 }
 
-#include "platform/TrayIcon.h"
+#include "platform/ui/TrayIcon.h"
 
 #include <QMenu>
 #include <QSystemTrayIcon>
