@@ -27,7 +27,14 @@ public:
     void setHtml(const QString& path, const QString& title, const QString& bodyMarkup,
                  const QString& headMarkup = {});
 
+    // Answers `path` with a redirect (302 Found) to `location`.
+    void setRedirect(const QString& path, const QByteArray& location);
+
     int requestCount(const QString& path) const { return m_hits.value(path); }
+
+signals:
+    // A request for `path` has come in (sent before it is answered).
+    void requested(const QString& path);
 
 private:
     void serve(QTcpSocket* socket);
@@ -35,6 +42,7 @@ private:
     struct Page {
         QByteArray body;
         QByteArray contentType;
+        QByteArray location = {}; // a redirect when set
     };
     QTcpServer m_server;
     QHash<QString, Page> m_pages;
