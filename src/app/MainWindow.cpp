@@ -10,7 +10,7 @@
 #include "app/Twips.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingController.h"
-#include "hijack/OpenPages.h"
+#include "hijack/ui/AntiHijacker.h"
 #include "platform/BrowserWindows.h"
 #include "platform/ProcessExit.h"
 #include "settings/OptionsPanel.h"
@@ -71,8 +71,6 @@ MainWindow::MainWindow(Platform& platform, ProgramState& state, SettingsStore& s
     wireBlocking();
     connect(findChild<QPushButton*>(QStringLiteral("Command13")), &QPushButton::clicked, this,
             &MainWindow::showAboutBox);
-    connect(Text2, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_store.desiredHomeUrl = text; });
 }
 
 MainWindow::~MainWindow() = default;
@@ -109,12 +107,6 @@ void MainWindow::load() {
     image5->move(findChild<PictureButton*>(QStringLiteral("Image4"))->x(), image5->y());
     findChild<QPushButton*>(QStringLiteral("go"))->setVisible(false);
 
-    // The hijack editor's home page and list.
-    if (!m_store.desiredHomeUrl.isEmpty())
-        Text2->setText(m_store.desiredHomeUrl);
-    lstDestinationfields->clear();
-    lstDestinationfields->addItems(m_store.hijackPatterns);
-
     imgIcon->setPixmap(Artwork::resourcePicture(6042, imgIcon->size()));
     Picture4->setPixmap(Artwork::resourcePicture(6036, Picture4->size()));
 
@@ -130,10 +122,6 @@ void MainWindow::load() {
     m_store.put_option(QStringLiteral("10"), SettingsKeys::fontSize1);
     m_scheme.styleFontSize = QStringLiteral("10");
     ApplyFormStyle(*this, m_scheme);
-    QFont patternFont = Text1->font();
-    patternFont.setBold(false);
-    patternFont.setPointSize(8);
-    Text1->setFont(patternFont);
     // The two small texts stay small so they fit between the rows of pictures.
     for (QLabel* small : {Label3, browserStatus}) {
         QFont f = small->font();
@@ -147,8 +135,8 @@ void MainWindow::load() {
 
     m_options->fillPickLists();
 
-    ListOpenPages(m_platform.browser, m_state.openPageUrls);
-    fillOpenPagesBox();
+    // The hijack editor: its list and home page from the stored state, the open pages.
+    m_hijacker->panel().load();
 
     m_options->loadStoredOptions();
 
@@ -172,11 +160,6 @@ void MainWindow::showBrowserStatus(const QString& text) {
     browserStatus->setToolTip(text);
 }
 
-void MainWindow::fillOpenPagesBox() {
-    lstSourcefields->clear();
-    lstSourcefields->addItems(m_state.openPageUrls);
-}
-
 void MainWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(m_scheme.paintRed, m_scheme.paintGreen, m_scheme.paintBlue));
@@ -190,15 +173,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::load_spyware_urls() {
-    QStringList patterns;
-    for (int row = 0; row < lstDestinationfields->count(); ++row) {
-        const QString entry = lstDestinationfields->item(row)->text();
-        if (!patterns.contains(entry))
-            patterns.append(entry);
-    }
-    m_store.hijackPatterns = patterns;
-    m_store.hijackPatternText = SettingsStore::encodePatternList(patterns);
-    m_store.save_state();
+    m_hijacker->panel().load_spyware_urls();
 }
 
 void MainWindow::exitCommand() {

@@ -9,6 +9,7 @@
 #include <memory>
 
 class AboutBox;
+class AntiHijacker;
 class BlockedLog;
 class BlockingController;
 class BrowserWindows;
@@ -45,6 +46,7 @@ public:
 
     // Rebuilds the hijack patterns from the hijack list box and stores them.
     void load_spyware_urls();
+    AntiHijacker& hijacker() const { return *m_hijacker; }
 
     // Set by the start-up routine before the load: how the splash is closed, and the option
     // "HideOnStart" as read at start.
@@ -124,14 +126,12 @@ protected:
 private:
     void buildControls();
     void buildCommandLayer();
-    void buildAntiHijackerPanel();
     void buildTrayMenu();
     void buildTimers();
     void placePictureButtons();
     PictureButton* picture(const char* name, const QString& word, int left, int top, int width,
                            int height, bool shown, bool accent = false);
     QPushButton* command(const char* name, const QString& caption, const QString& tip);
-    void fillOpenPagesBox();
     void showAboutBox();
 
     // Tray and visibility.
@@ -161,6 +161,7 @@ private:
     std::unique_ptr<BrowserWindows> m_noBrowser;
     std::unique_ptr<BlockedLog> m_log;
     std::unique_ptr<BlockingController> m_blocking;
+    AntiHijacker* m_hijacker = nullptr;
     QPointer<AboutBox> m_aboutBox;
     std::function<void()> m_closeSplash;
     int m_hideOnStart = 0;
@@ -179,11 +180,6 @@ public:
     QLabel* label28 = nullptr;
     QLabel* secsleft = nullptr;
     QLabel* browserStatus = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QLineEdit* Text2 = nullptr;
-    QListWidget* lstSourcefields = nullptr;
-    QListWidget* lstDestinationfields = nullptr;
-    QGroupBox* Frame2 = nullptr;
     QAction* rest1 = nullptr;
     QAction* msg1 = nullptr;
     QAction* stop_start = nullptr;

@@ -10,6 +10,7 @@
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
 #include "blocking/BlockingController.h"
+#include "hijack/ui/AntiHijacker.h"
 #include "platform/NoBrowser.h"
 
 #include <QAction>
@@ -36,6 +37,31 @@ void MainWindow::wireBlocking() {
                                   *this,
                                   ProductInfo::applicationTitle()};
     m_blocking = std::make_unique<BlockingController>(context);
+
+    // The anti-hijacker: its panel behind Command14 and the periodic redirect on Timer7.
+    AntiHijackerPanel::Host host{
+        this,
+        [this] { return widthTwips(); },
+        [this] { return heightTwips(); },
+        [this](int twips) { setWidthTwips(twips); },
+        [this](int twips) { setHeightTwips(twips); },
+        [this] {
+            timer(QStringLiteral("Timer5"))->setEnabled(false);
+            findChild<QPushButton*>(QStringLiteral("Command3"))->setText(QStringLiteral("Start"));
+            secsleft->clear();
+            Label2->setVisible(false);
+            m_state.startCountdownCancelled = true;
+            keepVisible = true;
+        },
+        findChild<QPushButton*>(QStringLiteral("Command14")),
+        browser,
+        &m_store,
+        &m_state,
+        m_platform.messages,
+        ProductInfo::applicationTitle()};
+    m_hijacker = new AntiHijacker(context, std::move(host), timer(QStringLiteral("Timer7")),
+                                  findChild<QWidget*>(QStringLiteral("Image2")));
+    antiHijackerPanel = [this] { m_hijacker->panel().command14Clicked(); };
 
     startBlocking = [this] { m_blocking->StartBlocking(); };
     stopBlocking = [this] { m_blocking->StopBlocking(); };

@@ -26,10 +26,11 @@ struct Platform {
     InstanceLock* instanceLock = nullptr;
     StartWithLogin* startWithLogin = nullptr;
     ProcessExit* processExit = nullptr;
-    BrowserWindows* browser = nullptr;            // none until a browser is guarded
-    TrayIcon* tray = nullptr;                     // the notification area; may be missing
-    WebPageOpener* webPages = nullptr;            // new browser windows for an address
-    std::function<bool(const QString&)> openFile; // a file in the desktop's program for it
+    BrowserWindows* browser = nullptr; // none until a browser is guarded
+    TrayIcon* tray = nullptr;          // the notification area; may be missing
+    WebPageOpener* webPages = nullptr; // new browser windows for an address
+    // A file in the desktop's program for it, started in a working folder.
+    std::function<bool(const QString& path, const QString& workingFolder)> openFile;
 
     // Starts guarding the browser. Called once the program knows it is the only instance.
     std::function<void()> startBrowser;

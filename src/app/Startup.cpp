@@ -3,14 +3,13 @@
 #include "app/MainWindow.h"
 #include "app/Platform.h"
 #include "app/ProductInfo.h"
-#include "blocking/BlockingController.h"
+#include "blocking/ui/LogViewer.h"
 #include "platform/BusyPointer.h"
 #include "platform/InstanceLock.h"
 #include "platform/SettingsBackend.h"
 #include "platform/Waits.h"
 #include "shell/Artwork.h"
 #include "shell/FormStyle.h"
-#include "shell/UrlTokens.h"
 #include "splash/SplashScreen.h"
 #include "update/ui/UpdateCommands.h"
 
@@ -55,18 +54,12 @@ void Startup::connectWindow() {
                                 .documents = [this] { return m_documents.get(); }});
     if (m_platform.browserStatus)
         window.showBrowserStatus(m_platform.browserStatus());
-    if (!m_platform.webPages)
-        return;
     m_documents =
-        std::make_unique<DocumentOpener>(*m_platform.webPages, *m_platform.messages,
+        std::make_unique<DocumentOpener>(m_platform.webPages, *m_platform.messages,
                                          ProductInfo::applicationTitle(), m_platform.openFile);
     m_documents->vendorSiteUrl = vendorSiteUrl;
-    window.openWebHelp = [this, &window] {
-        m_documents->OpenDocument(QStringLiteral("web"), withHttpScheme(productPageUrl));
-        // The help window just opened counts as one that was already open, so "Kill new
-        // browsers" leaves it alone.
-        window.blocking().SnapshotExistingWindows();
-    };
+    m_documents->productPageUrl = productPageUrl;
+    m_logViewer = connectLogViewer(window, *m_documents);
 }
 
 bool Startup::Main() {

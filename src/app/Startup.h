@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class LogViewer;
 class MainWindow;
 class SplashScreen;
 struct Platform;
@@ -52,5 +53,6 @@ private:
     ColourScheme m_scheme;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<DocumentOpener> m_documents;
+    std::unique_ptr<LogViewer> m_logViewer;
     QPointer<SplashScreen> m_splash;
 };

@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/Waits.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 BlockedLog::BlockedLog(QString filePath, const Clock& clock, ProgramState& state)
@@ -15,13 +16,27 @@ BlockedLog::~BlockedLog() {
 }
 
 bool BlockedLog::open() {
+    // The data folder is made at start; if somebody removed it since, make it again rather than
+    // lose every record until the next start.
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
     m_file.setFileName(m_path);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        qCDebug(lcBlocking) << "cannot open the blocked-ads log" << m_path << m_file.errorString();
+        failed(m_file.errorString());
         return false;
     }
     m_logFileOpen = true;
     return true;
+}
+
+void BlockedLog::failed(const QString& reason) {
+    if (m_failing)
+        return;
+    m_failing = true;
+    qCWarning(lcBlocking) << "cannot write the blocked-ads log" << m_path << reason;
+    if (onFailure)
+        onFailure(QStringLiteral("The log of blocked windows cannot be written (%1: %2). Windows "
+                                 "are still closed.")
+                      .arg(QDir::toNativeSeparators(m_path), reason));
 }
 
 void BlockedLog::LogBlocked(const QString& record) {
@@ -55,10 +70,12 @@ void BlockedLog::LogBlocked(const QString& record) {
         return; // the record is lost; open() has reported why
     const QByteArray bytes = line.toUtf8();
     if (m_file.write(bytes) != bytes.size() || !m_file.flush()) {
-        qCDebug(lcBlocking) << "cannot write the blocked-ads log" << m_path << m_file.errorString();
+        failed(m_file.errorString());
         // Try a fresh open with the next record rather than writing into a broken handle.
         CloseBlockedLog();
+        return;
     }
+    m_failing = false;
 }
 
 void BlockedLog::CloseBlockedLog() {

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QString>
+#include <functional>
 
 class Clock;
 struct ProgramState;
@@ -24,7 +25,9 @@ public:
     // stands; any other gets a space, today's date, a space and the time of day added, and counts
     // in adsLoggedThisSession. An empty record writes nothing and creates no file. Pending events
     // run first, so other work may log in between. When this returns the line is on disk, or lost
-    // because the file cannot be written (reported on lcBlocking, never shown).
+    // because the file cannot be written: then the file is opened afresh for the next record (its
+    // folder made again if it went away), and the first of a run of failures is reported on
+    // lcBlocking and through onFailure.
     void LogBlocked(const QString& record);
 
     // Closes the file if it is open.
@@ -33,14 +36,20 @@ public:
     bool logFileOpen() const { return m_logFileOpen; }
     const QString& filePath() const { return m_path; }
 
+    // Told, in words for the user, when records start being lost; again only after a record was
+    // written since.
+    std::function<void(const QString& text)> onFailure;
+
 private:
     bool open();
+    void failed(const QString& reason);
 
     QString m_path;
     const Clock& m_clock;
     ProgramState& m_state;
     QFile m_file;
     bool m_logFileOpen = false;
+    bool m_failing = false;
 };
 
 // The texts of the records the passes hand to LogBlocked.

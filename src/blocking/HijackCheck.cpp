@@ -3,8 +3,10 @@
 #include "app/LiveOptions.h"
 #include "app/ProgramState.h"
 #include "blocking/BlockedLog.h"
+#include "blocking/BlockingContext.h"
 #include "blocking/BlockingLogging.h"
 #include "blocking/KillDelay.h"
+#include "hijack/PatternIndex.h"
 #include "platform/Beeper.h"
 #include "platform/MessageBoxes.h"
 #include "settings/SettingsStore.h"
@@ -16,135 +18,190 @@ namespace {
 constexpr qsizetype maxPatterns = 32767;
 } // namespace
 
-HijackCheck::HijackCheck(const BlockingContext& context, KillDelay& delay,
-                         RepeatBranch repeatBranch)
-    : m_ctx(context), m_delay(delay), m_repeatBranch(std::move(repeatBranch)) {
-    if (!m_repeatBranch)
-        m_repeatBranch = surveyRepeatBranch();
-}
+HijackCheck::HijackCheck(const BlockingContext& context)
+    : m_browser(context.browser), m_options(context.options), m_state(context.state),
+      m_settings(context.settings), m_log(context.log), m_messages(context.messages),
+      m_beeper(context.beeper), m_applicationTitle(context.applicationTitle) {}
 
-HijackCheck::RepeatBranch HijackCheck::surveyRepeatBranch() {
-    return [](HijackCheck& check, WindowKey window) {
-        if (!check.debugMessage(QStringLiteral("quitting nr. 3, kill popups3")))
-            return false;
-        check.navigateHome(window);
-        check.beepIfChecked();
-        return check.delay(2);
-    };
-}
+bool HijackCheck::run(WindowKey window, KillDelay& delay, Pass pass) {
+    if (m_state.logViewerOpen)
+        return true;
 
-bool HijackCheck::delay(int times) {
-    for (int i = 0; i < times; ++i) {
-        if (!m_delay())
-            return false;
+    // The count is taken once; the list itself may be edited during a wait, and positions that
+    // are gone by then are skipped.
+    const qsizetype n = std::min(m_settings.hijackPatterns.size(), maxPatterns);
+    qsizetype i = 0;
+    while (i < n) {
+        const std::optional<QString> address = m_browser.locationUrl(window);
+        if (address) {
+            // Nothing runs between this read and the rule tests of the patterns skipped here, so
+            // they would all have read this same address and failed.
+            const auto index = PatternIndex::of(m_settings.hijackPatterns, maxPatterns);
+            const qsizetype next = index->firstCandidate(*address, i);
+            if (next < 0 || next >= n)
+                return true;
+            i = next;
+        } else if (afterFailure(window) == Step::WindowGone) {
+            return true;
+        }
+        // An address that cannot be read makes the rules of this pattern run as if they held.
+        if (i < m_settings.hijackPatterns.size()) {
+            const QString pattern = m_settings.hijackPatterns.at(i);
+            const Step step = checkPattern(window, pattern, address, delay, pass);
+            if (step == Step::Stop)
+                return false;
+            if (step == Step::WindowGone)
+                return true;
+        }
+        ++i;
     }
     return true;
 }
 
-void HijackCheck::navigateHome(WindowKey window) {
-    if (!m_ctx.browser.navigate(window, m_ctx.settings.desiredHomeUrl))
-        qCDebug(lcBlocking) << "navigate home failed for window" << window;
+HijackCheck::Step HijackCheck::checkPattern(WindowKey window, const QString& pattern,
+                                            const std::optional<QString>& address, KillDelay& delay,
+                                            Pass pass) {
+    const bool noHome = m_settings.desiredHomeUrl.isEmpty();
+
+    // Exact rule.
+    const bool exact = !address || *address == pattern;
+    if (exact) {
+        if (noHome) {
+            if (wait(delay) == Step::Stop)
+                return Step::Stop;
+        } else {
+            if (const Step step = redirect(window, delay); step != Step::Next)
+                return step;
+            if (const Step step = reload(window); step != Step::Next)
+                return step;
+        }
+    }
+
+    // Substring rule, for the same pattern and the address as it is now. Without the exact rule's
+    // work nothing has run since the address was read.
+    if (pattern.isEmpty())
+        return Step::Next;
+    const std::optional<QString> now = exact ? m_browser.locationUrl(window) : address;
+    if (!now && afterFailure(window) == Step::WindowGone)
+        return Step::WindowGone;
+    if (now && !now->contains(pattern, Qt::CaseSensitive))
+        return Step::Next;
+    if (noHome)
+        return wait(delay);
+
+    const std::optional<qint64> handle = m_browser.handle(window);
+    if (!handle && afterFailure(window) == Step::WindowGone)
+        return Step::WindowGone;
+    Step step = Step::Next;
+    if (!handle || *handle != m_state.redirectedWindowHandle) {
+        // First redirect of this window. Only the first such window is remembered.
+        if (m_state.redirectedWindowHandle == 0 && handle)
+            m_state.redirectedWindowHandle = *handle;
+        step = redirect(window, delay);
+    } else {
+        step = repeatBranch(window, delay, pass);
+    }
+    if (step != Step::Next)
+        return step;
+    if (wait(delay, 2) == Step::Stop)
+        return Step::Stop;
+    return reload(window);
 }
 
-void HijackCheck::reload(WindowKey window) {
-    if (!m_ctx.browser.refresh(window))
-        qCDebug(lcBlocking) << "reload failed for window" << window;
+HijackCheck::Step HijackCheck::redirect(WindowKey window, KillDelay& delay) {
+    if (const Step step = log(window, redirectedRecord(window), delay); step != Step::Next)
+        return step;
+    if (const Step step = navigateHome(window); step != Step::Next)
+        return step;
+    beepIfChecked();
+    return wait(delay, 2);
+}
+
+HijackCheck::Step HijackCheck::repeatBranch(WindowKey window, KillDelay& delay, Pass pass) {
+    if (pass == Pass::Survey) {
+        if (m_state.debugMode) {
+            m_messages.information(m_applicationTitle,
+                                   QStringLiteral("quitting nr. 3, kill popups3"));
+            // The box held the pass while events ran.
+            if (!delay.stillWanted())
+                return Step::Stop;
+        }
+        if (const Step step = navigateHome(window); step != Step::Next)
+            return step;
+        beepIfChecked();
+        return wait(delay, 2);
+    }
+
+    // The redirect pass logs the page the window showed when it was met here, and forgets the
+    // window, so the next match there is a first redirect again.
+    const std::optional<QString> record = closedRecord(window);
+    if (wait(delay) == Step::Stop)
+        return Step::Stop;
+    if (const Step step = navigateHome(window); step != Step::Next)
+        return step;
+    if (wait(delay, 3) == Step::Stop)
+        return Step::Stop;
+    m_state.redirectedWindowHandle = 0;
+    return log(window, record, delay);
+}
+
+HijackCheck::Step HijackCheck::wait(KillDelay& delay, int times) {
+    for (int i = 0; i < times; ++i) {
+        if (!delay())
+            return Step::Stop;
+    }
+    return Step::Next;
+}
+
+HijackCheck::Step HijackCheck::navigateHome(WindowKey window) {
+    if (m_browser.navigate(window, m_settings.desiredHomeUrl))
+        return Step::Next;
+    qCDebug(lcBlocking) << "navigate home failed for window" << window;
+    return afterFailure(window);
+}
+
+HijackCheck::Step HijackCheck::reload(WindowKey window) {
+    if (m_browser.refresh(window))
+        return Step::Next;
+    qCDebug(lcBlocking) << "reload failed for window" << window;
+    return afterFailure(window);
+}
+
+HijackCheck::Step HijackCheck::log(WindowKey window, const std::optional<QString>& record,
+                                   KillDelay& delay) {
+    // A record that cannot be built is not logged.
+    if (!record)
+        return afterFailure(window);
+    m_log.LogBlocked(*record);
+    return delay.stillWanted() ? Step::Next : Step::Stop;
+}
+
+HijackCheck::Step HijackCheck::afterFailure(WindowKey window) {
+    // A failing step is skipped, unless the window has closed: then nothing more can be done for
+    // it and the rest of its patterns would only spend delays.
+    if (m_browser.enumerate().contains(window))
+        return Step::Next;
+    qCDebug(lcBlocking) << "window" << window << "closed during its hijack check";
+    return Step::WindowGone;
 }
 
 void HijackCheck::beepIfChecked() {
-    if (m_ctx.options.beepOnKill())
-        m_ctx.beeper.beep();
-}
-
-bool HijackCheck::debugMessage(const QString& text) {
-    if (!m_ctx.state.debugMode)
-        return true;
-    m_ctx.messages.information(m_ctx.applicationTitle, text);
-    // The box held the pass while events ran.
-    return m_delay.stillWanted();
-}
-
-bool HijackCheck::log(const std::optional<QString>& record) {
-    if (!record)
-        return true;
-    m_ctx.log.LogBlocked(*record);
-    return m_delay.stillWanted();
+    if (m_options.beepOnKill())
+        m_beeper.beep();
 }
 
 std::optional<QString> HijackCheck::closedRecord(WindowKey window) const {
-    const std::optional<QString> url = m_ctx.browser.documentUrl(window);
-    const std::optional<QString> title = m_ctx.browser.documentTitle(window);
+    const std::optional<QString> url = m_browser.documentUrl(window);
+    const std::optional<QString> title = m_browser.documentTitle(window);
     if (!url || !title)
         return std::nullopt;
     return LogRecords::closedWindow(*url, *title);
 }
 
 std::optional<QString> HijackCheck::redirectedRecord(WindowKey window) const {
-    const std::optional<QString> url = m_ctx.browser.documentUrl(window);
-    const std::optional<QString> title = m_ctx.browser.documentTitle(window);
+    const std::optional<QString> url = m_browser.documentUrl(window);
+    const std::optional<QString> title = m_browser.documentTitle(window);
     if (!url || !title)
         return std::nullopt;
-    return LogRecords::redirectedWindow(*url, *title, m_ctx.settings.desiredHomeUrl);
-}
-
-bool HijackCheck::redirect(WindowKey window) {
-    if (!log(redirectedRecord(window)))
-        return false;
-    navigateHome(window);
-    beepIfChecked();
-    return delay(2);
-}
-
-bool HijackCheck::run(WindowKey window) {
-    ProgramState& state = m_ctx.state;
-    if (state.logViewerOpen)
-        return true;
-
-    // A failing read is skipped, and the rule it tests then runs as if it had matched.
-    const qsizetype n = std::min(m_ctx.settings.hijackPatterns.size(), maxPatterns);
-    for (qsizetype i = 0; i < n; ++i) {
-        // The list may have been edited during a wait; positions that are gone are skipped.
-        if (i >= m_ctx.settings.hijackPatterns.size())
-            continue;
-        const QString pattern = m_ctx.settings.hijackPatterns.at(i);
-
-        // Exact rule.
-        const std::optional<QString> address = m_ctx.browser.locationUrl(window);
-        if (!address || *address == pattern) {
-            if (m_ctx.settings.desiredHomeUrl.isEmpty()) {
-                if (!delay())
-                    return false;
-            } else {
-                if (!redirect(window))
-                    return false;
-                reload(window);
-            }
-        }
-
-        // Substring rule, for the same pattern and the address as it is now.
-        if (pattern.isEmpty())
-            continue;
-        const std::optional<QString> addressNow = m_ctx.browser.locationUrl(window);
-        if (addressNow && !addressNow->contains(pattern, Qt::CaseSensitive))
-            continue;
-        if (m_ctx.settings.desiredHomeUrl.isEmpty()) {
-            if (!delay())
-                return false;
-            continue;
-        }
-        const std::optional<qint64> handle = m_ctx.browser.handle(window);
-        if (!handle || *handle != state.redirectedWindowHandle) {
-            // First redirect of this window. Only the first such window is remembered.
-            if (state.redirectedWindowHandle == 0 && handle)
-                state.redirectedWindowHandle = *handle;
-            if (!redirect(window))
-                return false;
-        } else if (!m_repeatBranch(*this, window)) {
-            return false;
-        }
-        if (!delay(2))
-            return false;
-        reload(window);
-    }
-    return true;
+    return LogRecords::redirectedWindow(*url, *title, m_settings.desiredHomeUrl);
 }

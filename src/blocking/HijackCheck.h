@@ -1,61 +1,76 @@
 #pragma once
 
-#include "blocking/BlockingContext.h"
 #include "platform/BrowserWindows.h"
 
-#include <functional>
+#include <QString>
 #include <optional>
 
+class Beeper;
+class BlockedLog;
 class KillDelay;
+class LiveOptions;
+class MessageBoxes;
+class SettingsStore;
+struct BlockingContext;
+struct ProgramState;
 
 // The per-window hijack check: every pattern of the hijack list is tested against the window's
 // address, first for equality, then as a substring, and a matching window is sent to the home page
-// (or, with no home page set, only one delay is spent).
+// (or, with no home page set, only one delay is spent). The address is read afresh for every rule,
+// so later patterns meet the window wherever it has been sent meanwhile.
 //
-// The survey pass and the periodic redirect pass both run it, each with its own KillDelay (and so
-// its own guard counter). They differ in one place only: what the substring rule does when it meets
-// the window it sent home before (the one remembered in redirectedWindowHandle). That step is the
-// RepeatBranch handed to the constructor; surveyRepeatBranch() is the survey pass's.
+// One object serves every window of every pass; each run brings the pass's own KillDelay (and so
+// its guard counter). The survey pass and the periodic redirect pass differ in one place only:
+// what the substring rule does when it meets the window it sent home before (the one remembered in
+// redirectedWindowHandle).
+//
+// Patterns that cannot fire on the address are skipped through the pattern index, so a long list
+// costs one walk over the address per window, not one comparison per pattern.
 class HijackCheck {
 public:
-    // Runs the repeat branch for `window`. The steps that follow every substring redirect (two more
-    // delays and a reload) are run by the check itself afterwards. Returns false when the pass
-    // should stop at once (a newer cycle replaced it).
-    using RepeatBranch = std::function<bool(HijackCheck& check, WindowKey window)>;
+    enum class Pass {
+        Survey,   // the survey pass: home again, nothing logged, the window stays remembered
+        Redirect, // the periodic redirect pass: home again, logged, the window is forgotten
+    };
 
-    HijackCheck(const BlockingContext& context, KillDelay& delay, RepeatBranch repeatBranch);
+    explicit HijackCheck(const BlockingContext& context);
 
-    // The survey pass's repeat branch: navigate home again (with the "quitting nr. 3" diagnostic in
-    // debug mode), beep, two delays; nothing is logged and the remembered window stays remembered.
-    static RepeatBranch surveyRepeatBranch();
+    // Checks `window` against every pattern. False when the pass should stop at once (a newer
+    // cycle replaced it); a window that no longer exists ends its check at once (true).
+    bool run(WindowKey window, KillDelay& delay, Pass pass);
 
-    // Checks `window` against every pattern. False when the pass should stop at once.
-    bool run(WindowKey window);
+private:
+    enum class Step { Next, WindowGone, Stop };
 
-    // Steps the branches are made of.
-    const BlockingContext& context() const { return m_ctx; }
-    // `times` delays one after another; false when the pass should stop.
-    bool delay(int times = 1);
-    // Navigate to the home page; a failure leaves the window as it was.
-    void navigateHome(WindowKey window);
-    // Refresh; a failure is skipped.
-    void reload(WindowKey window);
+    Step checkPattern(WindowKey window, const QString& pattern,
+                      const std::optional<QString>& address, KillDelay& delay, Pass pass);
+    // A home-page redirect by the exact rule or by the first-redirect branch: log, navigate, beep,
+    // two delays.
+    Step redirect(WindowKey window, KillDelay& delay);
+    Step repeatBranch(WindowKey window, KillDelay& delay, Pass pass);
+
+    // `times` delays one after another.
+    Step wait(KillDelay& delay, int times = 1);
+    Step navigateHome(WindowKey window);
+    Step reload(WindowKey window);
+    // LogBlocked with `record` when it could be built.
+    Step log(WindowKey window, const std::optional<QString>& record, KillDelay& delay);
+    // After a step on the window failed: the window may simply have gone.
+    Step afterFailure(WindowKey window);
     void beepIfChecked();
-    // A diagnostic box in debug mode; false when the pass should stop.
-    bool debugMessage(const QString& text);
-    // LogBlocked with `record` when it could be built; false when the pass should stop.
-    bool log(const std::optional<QString>& record);
+
     // The document's URL "<===>" title, when both can be read.
     std::optional<QString> closedRecord(WindowKey window) const;
     // The same followed by " , redirected to " and the home page.
     std::optional<QString> redirectedRecord(WindowKey window) const;
 
-private:
-    // A home-page redirect by the exact rule or by the first-redirect branch: log, navigate, beep,
-    // two delays.
-    bool redirect(WindowKey window);
-
-    BlockingContext m_ctx;
-    KillDelay& m_delay;
-    RepeatBranch m_repeatBranch;
+    BrowserWindows& m_browser;
+    const LiveOptions& m_options;
+    ProgramState& m_state;
+    // The hijack patterns and the home page.
+    SettingsStore& m_settings;
+    BlockedLog& m_log;
+    MessageBoxes& m_messages;
+    Beeper& m_beeper;
+    QString m_applicationTitle;
 };

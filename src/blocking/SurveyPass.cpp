@@ -5,7 +5,6 @@
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingLogging.h"
 #include "blocking/BlockingView.h"
-#include "blocking/HijackCheck.h"
 #include "platform/Beeper.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Waits.h"
@@ -97,8 +96,7 @@ bool SurveyPass::examine(WindowKey window, KillDelay& delay) {
     if (!html || !*html)
         return true;
 
-    HijackCheck hijack(m_ctx, delay, HijackCheck::surveyRepeatBranch());
-    if (!hijack.run(window))
+    if (!m_hijack.run(window, delay, HijackCheck::Pass::Survey))
         return false;
 
     // A failing read is skipped, and the rule it tests then runs as if it had held.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "blocking/BlockingContext.h"
+#include "blocking/HijackCheck.h"
 #include "blocking/KillDelay.h"
 #include "platform/BrowserWindows.h"
 
@@ -48,6 +49,7 @@ private:
     void countKill();
 
     BlockingContext m_ctx;
+    HijackCheck m_hijack{m_ctx};
     // Set whenever the browser reports a window opened or closed; cleared when a pass counts the
     // windows. A window that closes while another opens leaves the count as it was, yet the new
     // one must not wait for some later change to be looked at.

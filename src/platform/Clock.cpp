@@ -28,9 +28,56 @@ double SystemClock::secondsSinceMidnight() const {
 }
 
 QString SystemClock::shortDate() const {
-    return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    return dateText(QLocale::system(), QDate::currentDate());
 }
 
 QString SystemClock::longTime() const {
-    return QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat);
+    return timeText(QLocale::system(), QTime::currentTime());
+}
+
+namespace {
+
+// Rewrites the runs of one pattern letter outside quoted literals: `rewrite` gets the run's length
+// and returns what takes its place.
+template <typename Rewrite>
+QString rewriteRuns(const QString& format, QChar letter, Rewrite rewrite) {
+    QString out;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size();) {
+        const QChar c = format.at(i);
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;
+            out += c;
+            ++i;
+            continue;
+        }
+        if (quoted || c != letter) {
+            out += c;
+            ++i;
+            continue;
+        }
+        qsizetype run = 0;
+        while (i + run < format.size() && format.at(i + run) == letter)
+            ++run;
+        out += rewrite(run);
+        i += run;
+    }
+    return out;
+}
+
+} // namespace
+
+QString dateText(const QLocale& locale, QDate date) {
+    const QString format = rewriteRuns(locale.dateFormat(QLocale::ShortFormat), QLatin1Char('y'),
+                                       [](qsizetype) { return QStringLiteral("yyyy"); });
+    return locale.toString(date, format);
+}
+
+QString timeText(const QLocale& locale, QTime time) {
+    QString format = rewriteRuns(locale.timeFormat(QLocale::LongFormat), QLatin1Char('t'),
+                                 [](qsizetype) { return QString(); });
+    // The zone usually stands apart ("h:mm:ss AP t", "HH:mm:ss (t)"): drop what held it apart.
+    format.remove(QStringLiteral("()"));
+    format = format.simplified();
+    return locale.toString(time, format);
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDate>
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QString>
+#include <QTime>
 
 // Where every wait and every time of day comes from. A test runs the clock faster with a scale
 // factor: every wait and every timer interval is multiplied by it, so a 5-second start-up wait
@@ -18,7 +21,8 @@ public:
     // Time of day in seconds since midnight, in the program's own time.
     virtual double secondsSinceMidnight() const = 0;
 
-    // Today's date in the user's short date format, and the time of day in the long time format.
+    // Today's date in the user's short date format with a four-digit year, and the time of day in
+    // the long time format without a time-zone name (see dateText and timeText).
     virtual QString shortDate() const = 0;
     virtual QString longTime() const = 0;
 
@@ -46,3 +50,9 @@ private:
     QElapsedTimer m_elapsed;
     double m_startOfDay; // seconds since midnight when the clock was made
 };
+
+// The date and time texts of the log and of the stored last-used date. The user's own short date,
+// but with the year in four digits, so that a log kept over the years sorts and reads without
+// doubt; the long time without the zone, which only repeats the same word on every line.
+QString dateText(const QLocale& locale, QDate date);
+QString timeText(const QLocale& locale, QTime time);

@@ -1,6 +1,8 @@
 #include "shell/DesktopOpeners.h"
 
 #include <QDesktopServices>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 void DesktopPageOpener::openPage(const QString& startPage, const QString& address, Done done) {
@@ -13,6 +15,10 @@ void DesktopPageOpener::openPage(const QString& startPage, const QString& addres
                 : QStringLiteral("The desktop could not open %1 in a web browser.").arg(target));
 }
 
-bool openFileWithDesktop(const QString& path) {
+bool openFileWithDesktop(const QString& path, const QString& workingFolder) {
+    const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!xdgOpen.isEmpty() &&
+        QProcess::startDetached(xdgOpen, {QUrl::fromLocalFile(path).toString()}, workingFolder))
+        return true;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }

@@ -12,5 +12,6 @@ public:
     void openPage(const QString& startPage, const QString& address, Done done) override;
 };
 
-// Opens a file in the program the desktop associates with it.
-bool openFileWithDesktop(const QString& path);
+// Opens a file in the program the desktop associates with it, started in `workingFolder` where the
+// desktop lets us choose (xdg-open); otherwise through Qt's own desktop services.
+bool openFileWithDesktop(const QString& path, const QString& workingFolder);

@@ -148,7 +148,8 @@ private slots:
         QTest::newRow("Timer3") << "Timer3" << 1000 << false << false << false;
         QTest::newRow("Timer5") << "Timer5" << 0 << true << true << true;
         QTest::newRow("Timer6") << "Timer6" << 600 << false << false << false;
-        QTest::newRow("Timer7") << "Timer7" << 2000 << true << true << true;
+        // Ticks only while the redirect pass has work (see tests/hijack).
+        QTest::newRow("Timer7") << "Timer7" << 2000 << false << false << false;
         QTest::newRow("Timer8") << "Timer8" << 2000 << false << true << false;
     }
     void timersAsDesignedAndArmedByTheLoad() {
@@ -201,21 +202,6 @@ private slots:
         QCOMPARE(f.window->stop_start->text(), QStringLiteral("Stop blocking popup ads"));
     }
 
-    void load_fillsTheHijackEditorFromTheStoredState() {
-        WindowFixture f;
-        f.tp.store("spyware_urls", "bad.example<->worse.example<->bad.example");
-        f.tp.store("desired_home_url", "http://home.example/");
-        f.load();
-        QStringList entries;
-        for (int i = 0; i < f.window->lstDestinationfields->count(); ++i)
-            entries << f.window->lstDestinationfields->item(i)->text();
-        QCOMPARE(entries, (QStringList{"bad.example", "worse.example", "bad.example"}));
-        QCOMPARE(f.window->Text2->text(), QStringLiteral("http://home.example/"));
-        QVERIFY(!f.window->Text1->font().bold());
-        QCOMPARE(f.window->Text1->font().pointSize(), 8);
-        QCOMPARE(f.tp.stored("fontsize1"), QStringLiteral("10"));
-    }
-
     void load_setsTheNormalSize() {
         WindowFixture f;
         f.load();
@@ -224,6 +210,7 @@ private slots:
         QCOMPARE(f.window->normalWidth, f.window->widthTwips());
         QVERIFY(!f.window->keepVisible);
         QCOMPARE(f.find<QPushButton>("Command11")->width(), Twips::toPixels(1815));
+        QCOMPARE(f.tp.stored("fontsize1"), QStringLiteral("10"));
     }
 
     void exitCommand_storesEverythingThenEndsTheProcess() {
@@ -236,7 +223,8 @@ private slots:
         f.tp.processExit.onExit = [&] { order << "process ended"; };
         f.find<QCheckBox>("kill_browsers")->setCheckState(Qt::Checked);
         f.find<QComboBox>("popupkillspeed")->setEditText(".05");
-        f.window->lstDestinationfields->addItems({"x.example", "y.example", "x.example"});
+        f.find<QListWidget>("lstDestinationfields")
+            ->addItems({"x.example", "y.example", "x.example"});
         f.tp.autostart.entries.clear();
         f.find<QPushButton>("exit")->click();
         QCOMPARE(order, (QStringList{"log closed", "tray remove", "process ended"}));
@@ -283,9 +271,9 @@ private slots:
     void homePageBox_followsEveryEdit() {
         WindowFixture f;
         f.load();
-        f.window->Text2->setText("http://mine.example/");
+        f.find<QLineEdit>("Text2")->setText("http://mine.example/");
         QCOMPARE(f.store->desiredHomeUrl, QStringLiteral("http://mine.example/"));
-        f.window->Text2->clear();
+        f.find<QLineEdit>("Text2")->clear();
         QCOMPARE(f.store->desiredHomeUrl, QString());
     }
 

@@ -13,149 +13,120 @@ class TestBlockedLog : public QObject {
 private slots:
     void recordIsWrittenAsOneLine_data() {
         QTest::addColumn<QString>("record");
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("counted");
-        const QString stamp = QStringLiteral(" 12/4/2026 10:17:46 PM");
-        QTest::newRow("closed window") << "http://ads.example/pop<===>Win a prize"
-                                       << "http://ads.example/pop<===>Win a prize" + stamp << 1;
-        QTest::newRow("empty title") << "http://ads.example/pop<===>"
-                                     << "http://ads.example/pop<===>" + stamp << 1;
+        QTest::addColumn<bool>("stamped"); // date and time added, and counted
+        QTest::newRow("closed window") << "http://ads.example/pop<===>Win a prize" << true;
         QTest::newRow("redirected window")
-            << "http://bad.example/<===>Bad , redirected to http://home.example/"
-            << "http://bad.example/<===>Bad , redirected to http://home.example/" + stamp << 1;
-        QTest::newRow("day separator") << "------------ 12/4/2026 10:17:46 PM ----------"
-                                       << "------------ 12/4/2026 10:17:46 PM ----------" << 0;
-        QTest::newRow("today's date inside the address")
-            << "http://news.example/12/4/2026/a<===>News"
-            << "http://news.example/12/4/2026/a<===>News" << 0;
-        QTest::newRow("another day's date") << "http://news.example/12/3/2026<===>Old"
-                                            << "http://news.example/12/3/2026<===>Old" + stamp << 1;
-        QTest::newRow("non-ascii") << "http://xn--grn.example/<===>Grüße – 日本語"
-                                   << "http://xn--grn.example/<===>Grüße – 日本語" + stamp << 1;
+            << "http://bad.example/<===>Bad , redirected to http://home.example/" << true;
+        QTest::newRow("day separator") << "------------ 12/4/2026 10:17:46 PM ----------" << false;
+        QTest::newRow("today's date in the address")
+            << "http://n.example/12/4/2026/a<===>" << false;
+        QTest::newRow("non-ascii") << "http://xn--grn.example/<===>Grüße – 日本語" << true;
     }
     void recordIsWrittenAsOneLine() {
         QFETCH(QString, record);
-        QFETCH(QString, line);
-        QFETCH(int, counted);
+        QFETCH(bool, stamped);
         BlockingHarness h;
         h.state.adsLoggedThisSession = 5;
         h.log.LogBlocked(record);
+        const QString line = stamped ? record + QStringLiteral(" 12/4/2026 10:17:46 PM") : record;
         QCOMPARE(h.logBytes(), line.toUtf8() + "\r\n");
-        QCOMPARE(h.state.adsLoggedThisSession, 5 + counted);
+        QCOMPARE(h.state.adsLoggedThisSession, 5 + int(stamped));
     }
 
-    void dateAndTimeComeFromTheClock() {
+    void fileLifecycle() {
         BlockingHarness h;
-        h.clock.date = QStringLiteral("06.12.26");
-        h.clock.time = QStringLiteral("23:59:59 MEZ");
-        h.log.LogBlocked(QStringLiteral("u<===>t"));
-        QCOMPARE(h.logLines(), QStringList{QStringLiteral("u<===>t 06.12.26 23:59:59 MEZ")});
-    }
-
-    void emptyRecord_writesNothingAndCreatesNoFile() {
-        BlockingHarness h;
-        h.log.LogBlocked(QString());
+        const QString stamp = QStringLiteral("<===> 12/4/2026 10:17:46 PM");
+        h.log.LogBlocked(QString()); // an empty record creates nothing
         QVERIFY(!QFile::exists(h.logPath()));
-        QVERIFY(!h.log.logFileOpen());
-        QCOMPARE(h.state.adsLoggedThisSession, 0);
-
-        h.log.LogBlocked(QStringLiteral("a<===>b"));
-        const QByteArray before = h.logBytes();
-        h.log.LogBlocked(QString());
-        QCOMPARE(h.logBytes(), before);
-        QCOMPARE(h.state.adsLoggedThisSession, 1);
-    }
-
-    void eachRecordIsOnDiskWhenLogBlockedReturns() {
-        BlockingHarness h;
-        for (int i = 1; i <= 3; ++i) {
-            h.log.LogBlocked(QStringLiteral("http://ads.example/%1<===>Ad").arg(i));
-            QVERIFY(h.log.logFileOpen());
-            QCOMPARE(h.logLines().size(), i);
-            QCOMPARE(h.logLines().last(),
-                     QStringLiteral("http://ads.example/%1<===>Ad 12/4/2026 10:17:46 PM").arg(i));
-        }
-        QCOMPARE(h.state.adsLoggedThisSession, 3);
-    }
-
-    void existingLinesAreKept() {
-        BlockingHarness h;
-        {
-            QFile f(h.logPath());
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("older line 1/1/2020 1:00:00 AM\r\n");
-        }
-        h.log.LogBlocked(QStringLiteral("new<===>"));
-        QCOMPARE(h.logLines(), (QStringList{QStringLiteral("older line 1/1/2020 1:00:00 AM"),
-                                            QStringLiteral("new<===> 12/4/2026 10:17:46 PM")}));
-    }
-
-    void close_clearsOpenFlagAndTheNextRecordReopens() {
-        BlockingHarness h;
-        h.log.CloseBlockedLog(); // nothing open: harmless
-        QVERIFY(!h.log.logFileOpen());
         h.log.LogBlocked(QStringLiteral("one<===>"));
-        QVERIFY(h.log.logFileOpen());
         h.log.CloseBlockedLog();
         QVERIFY(!h.log.logFileOpen());
-        h.log.LogBlocked(QStringLiteral("two<===>"));
-        QVERIFY(h.log.logFileOpen());
-        QCOMPARE(h.logLines().size(), 2);
-    }
-
-    void fileDeleted_isCreatedAgainByTheNextRecord_data() {
-        QTest::addColumn<bool>("closedFirst");
-        QTest::newRow("closed before the delete") << true;
-        QTest::newRow("deleted while open") << false;
-    }
-    void fileDeleted_isCreatedAgainByTheNextRecord() {
-        QFETCH(bool, closedFirst);
-        BlockingHarness h;
-        h.log.LogBlocked(QStringLiteral("first<===>"));
-        if (closedFirst)
-            h.log.CloseBlockedLog();
-        QVERIFY(QFile::remove(h.logPath()));
-        h.log.LogBlocked(QStringLiteral("second<===>"));
-        QCOMPARE(h.logLines(), QStringList{QStringLiteral("second<===> 12/4/2026 10:17:46 PM")});
-    }
-
-    void unwritableFile_losesTheRecordSilently() {
-        BlockingHarness h;
-        // The log's folder does not exist, so the file cannot be created.
-        const QString folder = h.dir.filePath(QStringLiteral("missing"));
-        BlockedLog log(folder + QStringLiteral("/skipped_sites.txt"), h.clock, h.state);
-        log.LogBlocked(QStringLiteral("lost<===>"));
-        QVERIFY(!log.logFileOpen());
-        QVERIFY(!QFile::exists(log.filePath()));
-        QVERIFY(h.messages.texts.isEmpty());
-        // A failing write is skipped like any other step; the record still counts.
-        QCOMPARE(h.state.adsLoggedThisSession, 1);
-
-        // Once the folder is there, the next record opens the file.
-        QVERIFY(QDir().mkpath(folder));
-        log.LogBlocked(QStringLiteral("kept<===>"));
-        QVERIFY(log.logFileOpen());
-        QFile f(log.filePath());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("kept<===> 12/4/2026 10:17:46 PM\r\n"));
+        h.log.LogBlocked(QStringLiteral("two<===>")); // appended after the reopen, on disk at once
+        QCOMPARE(h.logLines(), (QStringList{"one" + stamp, "two" + stamp}));
+        QVERIFY(QFile::remove(h.logPath())); // deleted while open: the file starts again
+        h.log.LogBlocked(QStringLiteral("three<===>"));
+        QCOMPARE(h.logLines(), QStringList{"three" + stamp});
+        QCOMPARE(h.state.adsLoggedThisSession, 3);
     }
 
     void pendingEventsRunBeforeTheRecordIsWritten() {
         BlockingHarness h;
-        // Queued work that logs on its own (a redirect pass, say) gets in first.
+        // Queued work that logs or closes the log (a redirect pass, the viewer) gets in first.
         QTimer::singleShot(0, &h.browser, [&] { h.log.LogBlocked(QStringLiteral("queued<===>")); });
         h.log.LogBlocked(QStringLiteral("caller<===>"));
-        QCOMPARE(h.logLines(), (QStringList{QStringLiteral("queued<===> 12/4/2026 10:17:46 PM"),
-                                            QStringLiteral("caller<===> 12/4/2026 10:17:46 PM")}));
+        QTimer::singleShot(0, &h.browser, [&] { h.log.CloseBlockedLog(); });
+        h.log.LogBlocked(QStringLiteral("again<===>"));
+        QVERIFY(h.log.logFileOpen());
+        QCOMPARE(h.logLines(), (QStringList{"queued<===> 12/4/2026 10:17:46 PM",
+                                            "caller<===> 12/4/2026 10:17:46 PM",
+                                            "again<===> 12/4/2026 10:17:46 PM"}));
     }
 
-    void logClosedByQueuedWork_isOpenedAgainForTheRecord() {
+    // Records, the day's separator and last_used_date all carry these texts.
+    void dateAndTimeTexts_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        const auto row = [](const char* name, QString locale, QString date, QString time) {
+            QTest::newRow(name) << locale << date << time;
+        };
+        row("United States", "en_US", "12/6/2026", "5:40:22 PM");
+        row("Germany", "de_DE", "06.12.2026", "17:40:22");
+        row("Japan", "ja_JP", "2026/12/06", "17時40分22秒");
+    }
+    void dateAndTimeTexts() {
+        QFETCH(QString, locale);
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        const QLocale l(locale);
+        QCOMPARE(dateText(l, QDate(2026, 12, 6)), date);
+        QCOMPARE(timeText(l, QTime(17, 40, 22)).replace(QChar(0x202f), QLatin1Char(' ')), time);
+    }
+
+    // The window is closed whatever becomes of its record; a failing log is reported once per run
+    // of failures, and the next record tries a fresh open.
+    void unwritableLog_data() {
+        QTest::addColumn<QString>("breakIt");
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("folder gone") << "folder" << false; // made again
+        QTest::newRow("disk full") << "full" << true;
+        QTest::newRow("cannot be opened") << "directory" << true;
+    }
+    void unwritableLog() {
+        QFETCH(QString, breakIt);
+        QFETCH(bool, lost);
         BlockingHarness h;
-        h.log.LogBlocked(QStringLiteral("one<===>"));
-        QTimer::singleShot(0, &h.browser, [&] { h.log.CloseBlockedLog(); });
-        h.log.LogBlocked(QStringLiteral("two<===>"));
-        QVERIFY(h.log.logFileOpen());
-        QCOMPARE(h.logLines().size(), 2);
+        QDir folder(h.dir.filePath(QStringLiteral("data")));
+        QVERIFY(folder.mkpath(QStringLiteral(".")));
+        const QString path = folder.filePath(QStringLiteral("skipped_sites.txt"));
+        BlockedLog log(path, h.clock, h.state);
+        QStringList reports;
+        log.onFailure = [&](const QString& text) { reports << text; };
+        log.LogBlocked(QStringLiteral("first<===>"));
+        if (breakIt == QLatin1String("folder"))
+            QVERIFY(folder.removeRecursively());
+        if (lost)
+            log.CloseBlockedLog(); // blocking stopped meanwhile
+        if (breakIt == QLatin1String("full"))
+            QVERIFY(QFile::remove(path) && QFile::link(QStringLiteral("/dev/full"), path));
+        if (breakIt == QLatin1String("directory"))
+            QVERIFY(QFile::remove(path) && folder.mkdir(QStringLiteral("skipped_sites.txt")));
+        if (lost)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write the blocked-ads"));
+        QTest::failOnWarning(QRegularExpression("cannot write the blocked-ads"));
+        for (int i = 0; i < 3; ++i)
+            log.LogBlocked(QStringLiteral("next<===>"));
+        QCOMPARE(h.state.adsLoggedThisSession, 4);
+        QCOMPARE(reports.size(), int(lost));
+        if (!lost) {
+            QCOMPARE(QFile(path).size(), qint64(3 * 33));
+            return;
+        }
+        QVERIFY(reports.first().contains(QStringLiteral("cannot be written")));
+        // Mended: the next record is written.
+        QVERIFY(QFile::remove(path) || folder.rmdir(QStringLiteral("skipped_sites.txt")));
+        log.LogBlocked(QStringLiteral("kept<===>"));
+        QCOMPARE(QFile(path).size(), qint64(33));
     }
 };
 

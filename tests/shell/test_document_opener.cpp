@@ -4,15 +4,26 @@
 #include "support/TestMain.h"
 
 namespace {
-class RecordingPages : public WebPageOpener {
-public:
+// The browser's page opener: records each open and answers with `failure` (empty = opened).
+struct RecordingPages : WebPageOpener {
     void openPage(const QString& startPage, const QString& address, Done done) override {
-        opened.append({startPage, address});
-        if (done)
-            done(succeed, succeed ? QString() : QStringLiteral("The browser went away."));
+        opened << startPage + QStringLiteral(" > ") + address;
+        done(failure.isEmpty(), failure);
     }
-    QList<QPair<QString, QString>> opened;
-    bool succeed = true;
+    QStringList opened;
+    QString failure;
+};
+
+struct Opener {
+    RecordingPages pages;
+    RecordingMessageBoxes messages;
+    QStringList files; // "path in folder"
+    DocumentOpener opener{&pages, messages, QStringLiteral("Pagewarden 8.0"),
+                          [this](const QString& path, const QString& folder) {
+                              files << path + QStringLiteral(" in ") + folder;
+                              return true;
+                          }};
+    Opener() { opener.vendorSiteUrl = QStringLiteral("http://vendor.example"); }
 };
 } // namespace
 
@@ -20,78 +31,101 @@ class TestDocumentOpener : public QObject {
     Q_OBJECT
 
 private slots:
-    void webAddresses_data() {
+    // How each way out of the program ends: the page opened (after the vendor's start page), or
+    // the message shown instead.
+    void opens_data() {
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("opened");
-        QTest::newRow("plain") << "http://a.example/"
-                               << "http://a.example/";
-        QTest::newRow("quote token") << "http://a.example/_dblq_x"
-                                     << "http://a.example/\"x";
-        QTest::newRow("parentheses") << "http://a.example/_lftp_b_rtp_"
-                                     << "http://a.example/(b)";
-        QTest::newRow("a path with 'file' is not decoded") << "http://a.example/profile_dblq_"
-                                                           << "http://a.example/profile_dblq_";
-        QTest::newRow("empty opens only the start page") << ""
-                                                         << "";
+        QTest::addColumn<QString>("message");
+        // opened "-": nothing is opened.
+        const auto row = [](const char* name, QString how, QString target, QString opened,
+                            QString message = {}) {
+            QTest::newRow(name) << how << target
+                                << (opened == "-" ? QString() : "http://vendor.example > " + opened)
+                                << message;
+        };
+        row("plain", "web", "http://a.example/", "http://a.example/");
+        row("'file' in it: not decoded", "web", "http://a.example/profile_lftp_",
+            "http://a.example/profile_lftp_");
+        row("empty: the start page only", "web", "", "");
+        row("a file address is refused", "web", "file:///etc/passwd", "-",
+            "\"file:///etc/passwd\" is not a web address, so it is not opened. Only addresses "
+            "that start with http:// or https:// are opened in the browser.");
+        row("other kinds do nothing", "WEB", "http://a.example/", "-");
+        // For "help" the target is the product page's address as the settings give it.
+        row("help", "help", "www.vendor.example/pw.htm", "http://www.vendor.example/pw.htm");
+        row("help, text before http", "help", "go to http://p.example/", "http://p.example/");
+        row("help, anti-hijacker", "help#", "https://p.example/",
+            "https://p.example/#antihijackerhelp");
+        row("help, not a web page", "help", "about:help", "-",
+            "The help page's address \"about:help\" is not a web address. Set product_page_url in "
+            "section Advanced of the settings file to the page's http:// or https:// address.");
+        row("vendor page", "vendor", "www.vendor.example/popups",
+            "http://www.vendor.example/popups_en.htm");
+        row("vendor page, https", "vendor", "https://www.vendor.example/popups",
+            "https://www.vendor.example/popups_en.htm");
+        row("vendor page, other scheme", "vendor", "ftp://vendor.example/x", "-",
+            "\"ftp://vendor.example/x_en.htm\" is not a web address, so it is not opened.");
     }
-    void webAddresses() {
+    void opens() {
+        QFETCH(QString, how);
         QFETCH(QString, target);
         QFETCH(QString, opened);
-        RecordingPages pages;
-        RecordingMessageBoxes messages;
-        DocumentOpener opener(pages, messages, "Pagewarden 8.0", {});
-        opener.vendorSiteUrl = "http://vendor.example";
-        opener.OpenDocument("web", target);
-        QCOMPARE(pages.opened.size(), 1);
-        QCOMPARE(pages.opened.first().first, QStringLiteral("http://vendor.example"));
-        QCOMPARE(pages.opened.first().second, opened);
-        QVERIFY(messages.texts.isEmpty());
+        QFETCH(QString, message);
+        Opener o;
+        if (how.startsWith(QLatin1String("help"))) {
+            o.opener.productPageUrl = target;
+            o.opener.openWebHelp(how.endsWith('#') ? QStringLiteral("#antihijackerhelp") : "");
+        } else if (how == QLatin1String("vendor"))
+            o.opener.OpenVendorPage(target);
+        else
+            o.opener.OpenDocument(how, target);
+        QCOMPARE(o.pages.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
+        QCOMPARE(o.messages.texts, message.isEmpty() ? QStringList() : QStringList{message});
+        QVERIFY(o.files.isEmpty());
     }
 
-    void aFailedOpenIsReportedOnce() {
-        RecordingPages pages;
-        pages.succeed = false;
-        RecordingMessageBoxes messages;
-        DocumentOpener opener(pages, messages, "Pagewarden 8.0", {});
-        opener.OpenDocument("web", "http://a.example/");
-        QCOMPARE(messages.texts, QStringList{"The browser went away."});
-        QCOMPARE(messages.titles, QStringList{"Pagewarden 8.0"});
+    // A page that cannot be reached is told in plain words, once, with the address.
+    void failures_data() {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char* name, QString failure, QString reason) {
+            QTest::newRow(name) << failure
+                                << reason.prepend(
+                                       QStringLiteral("The page http://p.example/h.htm could not "
+                                                      "be opened: "));
+        };
+        row("unknown server", "net::ERR_NAME_NOT_RESOLVED (http://p.example/h.htm)",
+            "its server p.example was not found.");
+        row("offline", "net::ERR_INTERNET_DISCONNECTED",
+            "this computer is not connected to the internet.");
+        row("a code we do not know", "net::ERR_SOMETHING_NEW", "the browser could not load it.");
+        QTest::newRow("words already") << QString("No browser is guarded just now.")
+                                       << QString("No browser is guarded just now.");
+    }
+    void failures() {
+        QFETCH(QString, failure);
+        QFETCH(QString, message);
+        Opener o;
+        o.pages.failure = failure;
+        o.opener.OpenDocument(QStringLiteral("web"), QStringLiteral("http://p.example/h.htm"));
+        QCOMPARE(o.messages.texts, QStringList{message});
+        QCOMPARE(o.messages.titles, QStringList{"Pagewarden 8.0"});
     }
 
-    void filesOpenWithTheDesktop_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("opened");
-        QTest::newRow("plain") << "/home/u/log.txt"
-                               << "/home/u/log.txt";
-        QTest::newRow("quoted") << "\"/home/u/my log.txt\""
-                                << "/home/u/my log.txt";
-        QTest::newRow("one quote only") << "\"/home/u/x"
-                                        << "\"/home/u/x";
-    }
-    void filesOpenWithTheDesktop() {
-        QFETCH(QString, path);
-        QFETCH(QString, opened);
-        RecordingPages pages;
-        RecordingMessageBoxes messages;
-        QStringList files;
-        DocumentOpener opener(pages, messages, "Pagewarden 8.0", [&](const QString& file) {
-            files << file;
-            return true;
-        });
-        opener.OpenDocument("Notepad", path);
-        QCOMPARE(files, QStringList{opened});
-        QVERIFY(pages.opened.isEmpty());
-    }
-
-    void otherKindsDoNothing() {
-        RecordingPages pages;
-        RecordingMessageBoxes messages;
-        int files = 0;
-        DocumentOpener opener(pages, messages, "t", [&](const QString&) { return ++files > 0; });
-        opener.OpenDocument("WEB", "http://a.example/");
-        opener.OpenDocument("notepad", "/x");
-        QVERIFY(pages.opened.isEmpty());
-        QCOMPARE(files, 0);
+    // Files go only to the desktop's opener, all in the folder of the first file ever opened.
+    void files() {
+        Opener o;
+        o.opener.OpenDocument(QStringLiteral("Notepad"), QStringLiteral("\"/home/u/my log.txt\""));
+        o.opener.OpenDocument(QStringLiteral("Notepad"), QStringLiteral("/tmp/b.txt"));
+        o.opener.OpenDocument(QStringLiteral("Notepad"), QStringLiteral("\"/tmp/x"));
+        o.opener.OpenDocument(QStringLiteral("Notepad"), QStringLiteral("http://a.example/"));
+        QCOMPARE(o.files, (QStringList{"/home/u/my log.txt in /home/u", "/tmp/b.txt in /home/u"}));
+        QCOMPARE(o.opener.shellWorkingDir(), QStringLiteral("/home/u"));
+        QCOMPARE(o.messages.texts.size(), 2); // the last two are not files here
+        QVERIFY(o.messages.texts.last().contains(QStringLiteral("is not a file")));
+        QVERIFY(o.pages.opened.isEmpty());
     }
 };
 

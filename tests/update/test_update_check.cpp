@@ -87,7 +87,7 @@ class TestUpdateCheck : public QObject {
             f.load();
             setSaved("8.0.9");
             documents =
-                std::make_unique<DocumentOpener>(pages, f.tp.messages, "Pagewarden 8.0", nullptr);
+                std::make_unique<DocumentOpener>(&pages, f.tp.messages, "Pagewarden 8.0", nullptr);
             commands = new UpdateCommands(*f.window,
                                           {site, "8.0.9", 8, [this] { return documents.get(); }});
         }

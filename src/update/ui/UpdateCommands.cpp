@@ -70,14 +70,10 @@ QString UpdateCommands::showBulletin(const QString& message) {
         pointer->setDefault();
     NewVersionInfo bulletin(message, m_window.scheme(), &m_window);
     bulletin.openFeatures = [this] {
-        // The vendor's page about what the new version brings, in English.
-        const QString page = m_setup.vendorSiteUrl + QStringLiteral("/pagewarden") +
-                             QStringLiteral("_new_ver_features") + QStringLiteral("_en") +
-                             QStringLiteral(".htm");
-        if (const auto address = webAddress(page))
-            openWebPage(address->toString(QUrl::FullyEncoded));
-        else
-            qCInfo(lcUpdate) << "the features page is not a web address:" << page;
+        // The vendor's page about what the new version brings; the opener adds the language.
+        if (DocumentOpener* documents = m_setup.documents ? m_setup.documents() : nullptr)
+            documents->OpenVendorPage(m_setup.vendorSiteUrl + QStringLiteral("/pagewarden") +
+                                      QStringLiteral("_new_ver_features"));
     };
     bulletin.exec();
     return bulletin.bulletinAnswer;

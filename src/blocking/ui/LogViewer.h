@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class BlockedLog;
+class DocumentOpener;
+class FormTimer;
+class LogViewerForm;
+class MainWindow;
+class MessageBoxes;
+class QListWidgetItem;
+struct ColourScheme;
+struct ProgramState;
+
+// Shows the blocked-ads log in its viewer (LogViewerForm). While the viewer is loaded
+// logViewerOpen is set, so the passes neither close, redirect nor log anything and the start-up
+// chain holds at Timer8; the viewer restarts Timer8 on closing when it found it waiting.
+class LogViewer : public QObject {
+    Q_OBJECT
+public:
+    struct Services {
+        BlockedLog& log;
+        ProgramState& state;
+        DocumentOpener& documents;
+        MessageBoxes& messages;
+        const ColourScheme& scheme;
+        FormTimer* startTimer; // Timer8 of the control panel; may be missing
+        QString applicationTitle;
+    };
+    explicit LogViewer(Services services, QObject* parent = nullptr);
+    ~LogViewer() override;
+
+    // Loads a fresh viewer, lists the first lines of the log and shows it modally; returns when it
+    // is closed, or at once (with a message) when there is no log.
+    void ShowBlockedLog();
+
+    // The viewer while it is loaded, else null.
+    LogViewerForm* form() const;
+
+private:
+    void load();
+    void unload();
+    void browseList();
+    void emptyList();
+    void openEntry(QListWidgetItem* item);
+
+    Services m_s;
+    QPointer<LogViewerForm> m_form;
+    // Whether Timer8 was waiting when the viewer loaded.
+    bool m_startWasPending = false;
+};
+
+// Gives the control panel its log viewer and web help: "View log", the logo picture and the
+// tray's count item open the viewer, Help opens the product's page, and a log that cannot be
+// written says so in the panel's status line. The viewer lives as long as the returned object.
+std::unique_ptr<LogViewer> connectLogViewer(MainWindow& window, DocumentOpener& documents);

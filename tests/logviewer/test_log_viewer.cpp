@@ -1,0 +1,206 @@
+#include "app/FormTimer.h"
+#include "app/PictureButton.h"
+#include "blocking/BlockedLog.h"
+#include "blocking/ui/LogViewer.h"
+#include "blocking/ui/LogViewerForm.h"
+#include "platform/WebPageOpener.h"
+#include "shell/DocumentOpener.h"
+#include "support/TestMain.h"
+#include "support/WindowFixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+struct RecordingPages : WebPageOpener {
+    void openPage(const QString&, const QString& address, Done done) override {
+        opened << address;
+        done(true, {});
+    }
+    QStringList opened;
+};
+
+// The control panel with its log viewer connected the way the program does it.
+struct Viewer {
+    Viewer() {
+        f.load();
+        QFile::remove(logPath()); // left by an earlier test
+        viewer = connectLogViewer(*f.window, documents);
+    }
+    QString logPath() const { return f.window->blockedLog().filePath(); }
+    void writeLog(const QByteArray& bytes) const {
+        QFile file(logPath());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    // Opens the viewer with the control `how`; once it shows, runs `whileOpen` and closes it.
+    void open(const QString& how, const std::function<void(LogViewerForm&)>& whileOpen = {}) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            LogViewerForm* form = viewer->form();
+            if (!form || !form->isVisible())
+                return;
+            poll.stop();
+            stateWhileOpen = f.state.logViewerOpen;
+            if (whileOpen)
+                whileOpen(*form);
+            form->Command1->click();
+        });
+        poll.start(0);
+        if (how == QLatin1String("msg1"))
+            f.window->msg1->trigger();
+        else
+            f.find<PictureButton>(how)->click();
+    }
+
+    WindowFixture f;
+    RecordingPages pages;
+    QStringList files;
+    DocumentOpener documents{&pages, f.tp.messages, QStringLiteral("Pagewarden 8.0"),
+                             [this](const QString& path, const QString&) {
+                                 files << path;
+                                 return true;
+                             }};
+    std::unique_ptr<LogViewer> viewer;
+    bool stateWhileOpen = false;
+};
+} // namespace
+
+class TestLogViewer : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The first 1001 lines are listed whatever the file holds, and the counts line tells.
+    void listing_data() {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<int>("listed");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("entry");
+        QByteArray lines;
+        for (int i = 1; i <= 1500; ++i)
+            lines += "http://ads.example/" + QByteArray::number(i) + "<===>Ad\r\n";
+        QTest::newRow("1500 lines") << lines << 1001 << 1000 << "http://ads.example/1001<===>Ad";
+        const QByteArray record = "http://ads.example/" + QByteArray(474, 'x') + "<===>\r\n";
+        const QByteArray big = record.repeated(100'000); // 50 MB
+        QTest::newRow("100,000 lines, 50 MB") << big << 1001 << 0 << QString(record).trimmed();
+        const QByteArray odd = "bad \xff\xfe bytes\r\nbell\x07 esc\x1b tab\t\r\n" +
+                               QByteArray(1'000'000, 'y') + "\r\nhttp://last.example/<===>";
+        QTest::newRow("invalid UTF-8") << odd << 4 << 0 << "bad \uFFFD\uFFFD bytes";
+        QTest::newRow("control characters") << odd << 4 << 1 << "bell\u2407 esc\u241B tab\u2409";
+        QTest::newRow("no line end at the end") << odd << 4 << 3 << "http://last.example/<===>";
+        QTest::newRow("empty file") << QByteArray() << 0 << -1 << "";
+    }
+    void listing() {
+        QFETCH(QByteArray, log);
+        QFETCH(int, listed);
+        QFETCH(int, row);
+        QFETCH(QString, entry);
+        Viewer v;
+        v.writeLog(log);
+        v.f.state.adsLoggedThisSession = 7;
+        int count = -1;
+        QString text, counts, title;
+        v.open(QStringLiteral("Image14"), [&](LogViewerForm& form) {
+            count = form.List1->count();
+            text = row >= 0 ? form.List1->item(row)->text() : QString();
+            counts = form.Label2->text();
+            title = form.windowTitle();
+        });
+        QCOMPARE(count, listed);
+        QCOMPARE(text, entry);
+        QCOMPARE(counts,
+                 QStringLiteral("7 popup ads this session, %1 total ads logged.").arg(listed));
+        QCOMPARE(title, QStringLiteral("Popup ads and hijack web sites are listed below.  Double "
+                                       "click on a url to display it."));
+        QVERIFY(v.stateWhileOpen);
+        QVERIFY(!v.f.state.logViewerOpen);
+    }
+
+    // What a double click on a logged line opens: an address, nothing, or a message.
+    void doubleClick_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char* name, QString line, QString opened, QString message = {}) {
+            QTest::newRow(name) << line << opened << message;
+        };
+        row("separator", "------------ 12/6/2026 5:40:22 PM ----------", "");
+        row("closed window", "http://ads.example/p?a=1<===>Ad 12/6/2026 5:40:22 PM",
+            "http://ads.example/p?a=1");
+        row("redirected window", "http://bad.example/<===>B , redirected to http://home.example/",
+            "http://bad.example/");
+        row("no scheme", "www.ads.example/x<===>", "http://www.ads.example/x");
+        const QString longAddress = "http://long.example/" + QString(5000, QLatin1Char('a'));
+        row("longer than the list shows", longAddress + "<===>", longAddress);
+        row("not a web page", "about:blank<===> 12/6/2026 5:40:22 PM", "",
+            "\"about:blank\" is not a web address, so it is not opened. Only addresses that start "
+            "with http:// or https:// are opened in the browser.");
+    }
+    void doubleClick() {
+        QFETCH(QString, line);
+        QFETCH(QString, opened);
+        QFETCH(QString, message);
+        Viewer v;
+        v.writeLog(line.toUtf8() + "\r\n");
+        v.open(QStringLiteral("Image14"), [](LogViewerForm& form) {
+            form.List1->setCurrentRow(0);
+            emit form.List1->itemDoubleClicked(form.List1->currentItem());
+        });
+        QCOMPARE(v.pages.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
+        QCOMPARE(v.f.tp.messages.texts, message.isEmpty() ? QStringList() : QStringList{message});
+    }
+
+    void browseAndEmptyTheList() {
+        Viewer v;
+        v.writeLog("http://ads.example/<===>\r\n");
+        int left = -1;
+        v.open(QStringLiteral("msg1"), [&](LogViewerForm& form) {
+            form.Command2->click();
+            form.Command3->click();
+            form.Command3->click();
+            left = form.List1->count();
+        });
+        QCOMPARE(left, 0);
+        QVERIFY(!QFile::exists(v.logPath()));
+        // With no log the viewer does not appear, and blocking goes on.
+        v.open(QStringLiteral("Image14"));
+        QVERIFY(!v.viewer->form() && !v.f.state.logViewerOpen);
+        QCOMPARE(v.files, QStringList{v.logPath()});
+        QCOMPARE(v.f.tp.messages.texts, (QStringList{"Popup ads urls and hijack web sites deleted",
+                                                     "Popup ads and hijack web sites list already "
+                                                     "empty",
+                                                     "No popup ads or hijack web sites to view"}));
+    }
+
+    // Opened while Timer8 waits, the viewer holds the start-up countdown until it closes.
+    void startChainWaitsForTheViewer() {
+        Viewer v;
+        v.writeLog("x\r\n");
+        FormTimer* timer1 = v.f.window->timer(QStringLiteral("Timer1"));
+        FormTimer* timer8 = v.f.window->timer(QStringLiteral("Timer8"));
+        QVERIFY(timer8->isEnabled());
+        bool ticked = false, countdownHeld = false;
+        v.open(QStringLiteral("Image5"), [&](LogViewerForm&) {
+            ticked = QSignalSpy(timer8, &FormTimer::tick).wait();
+            countdownHeld = !timer1->isEnabled() && !timer8->isEnabled();
+        });
+        QVERIFY(ticked && countdownHeld);
+        QVERIFY(timer8->isEnabled());
+        QVERIFY(QSignalSpy(timer1, &FormTimer::tick).wait());
+    }
+
+    void unwritableLog_isToldInTheStatusLine() {
+        Viewer v;
+        QVERIFY(QDir().mkpath(v.logPath())); // a folder where the file should be
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write the blocked-ads log"));
+        v.f.window->blockedLog().LogBlocked(QStringLiteral("http://ads.example/<===>"));
+        QVERIFY(v.f.window->browserStatus->text().startsWith(
+            QStringLiteral("The log of blocked windows cannot be written")));
+    }
+};
+
+PAGEWARDEN_TEST_MAIN(TestLogViewer, QApplication)
+#include "test_log_viewer.moc"
