@@ -21,7 +21,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QStyleFactory>
-#include <csignal>
 #include <cstdio>
 
 int runPagewarden(int argc, char** argv) {
@@ -95,13 +94,10 @@ int runPagewarden(int argc, char** argv) {
     platform.startBrowser = [&browser] { browser.start(); };
     platform.browserStatus = [&browser] { return browser.status(); };
 
-    // The exit command ends the process at once; a browser we launched ends with us, and the
-    // lock is given back for the next start.
+    // The exit command ends the process at once; a browser we launched is closed with us (as its
+    // user would, so its next start offers no "Restore pages?"), and the lock is given back.
     processExit.atExit([&instanceLock, &browser] {
-        if (const qint64 pid = browser.connector().browserProcessId(); pid > 0) {
-            ::kill(static_cast<pid_t>(-pid), SIGTERM);
-            ::kill(static_cast<pid_t>(pid), SIGTERM);
-        }
+        browser.connector().endLaunchedBrowser();
         instanceLock.unlock();
     });
 

@@ -605,8 +605,8 @@ private slots:
     }
 
     void launchedBrowserClosedOnPurpose_isStartedAgainOnlyToOpenAPage() {
-        // A browser of ours that ends normally was closed on purpose (its last window closed, or
-        // the session ends - SIGTERM stands in for both here): it is not brought back by itself.
+        // A browser of ours that its user closed (Browser.close ends it the same way as closing
+        // its last window) is not brought back by itself.
         BrowserConnectionOptions options;
         options.attach = false;
         options.profileFolder = newProfileFolder();
@@ -616,7 +616,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_browser->isGuarding(), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(m_browser->count().value_or(0) >= 1, kWait);
         const qint64 firstPid = m_browser->connector().browserProcessId();
-        ::kill(static_cast<pid_t>(firstPid), SIGTERM);
+        m_browser->connector().client()->send(QStringLiteral("Browser.close"));
         QTRY_COMPARE_WITH_TIMEOUT(m_browser->connector().state(), BrowserConnector::State::Closed,
                                   kWait);
         QCOMPARE(m_browser->count(), std::optional<int>(0));

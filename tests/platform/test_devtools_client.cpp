@@ -3,16 +3,23 @@
 #include "platform/devtools/DevToolsTransport.h"
 #include "platform/devtools/Endpoint.h"
 #include "platform/devtools/PipeTransport.h"
+#include "platform/devtools/VersionProbe.h"
 #include "platform/devtools/WebSocketTransport.h"
+#include "support/ChromiumProcess.h"
 #include "support/TestMain.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QWebSocket>
 #include <QWebSocketServer>
+#include <csignal>
 #include <fcntl.h>
+#include <memory>
+#include <sys/fsuid.h>
 #include <unistd.h>
 
 namespace {
@@ -48,6 +55,92 @@ QByteArray json(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+// A browser's DevTools endpoint on loopback: answers the version probe (properly, with a body
+// that never ends, or a byte at a time) and Browser.getVersion over its WebSocket.
+class FakeEndpoint : public QObject {
+public:
+    enum Probe { Answer, Endless, Trickle };
+    FakeEndpoint(Probe probe, const QHostAddress& address, uid_t owner = ::geteuid())
+        : m_probe(probe) {
+        // A socket belongs to the user it was made as.
+        const int previous = ::setfsuid(owner);
+        listening = m_tcp.listen(address, 0);
+        ::setfsuid(static_cast<uid_t>(previous));
+        connect(&m_tcp, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* socket = m_tcp.nextPendingConnection();
+            socket->setParent(this);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { route(socket); });
+        });
+        connect(&m_ws, &QWebSocketServer::newConnection, this, [this] {
+            peer = m_ws.nextPendingConnection();
+            peer->setParent(this);
+            connect(peer, &QWebSocket::textMessageReceived, peer, [p = peer](const QString& text) {
+                const QJsonObject request = QJsonDocument::fromJson(text.toUtf8()).object();
+                p->sendTextMessage(QString::fromUtf8(
+                    json({{"id", request.value("id")},
+                          {"result", QJsonObject{{"product", "Chrome/156.0.1"},
+                                                 {"echo", request.value("method")}}}})));
+            });
+        });
+    }
+    quint16 port() const { return m_tcp.serverPort(); }
+
+    bool listening = false;
+    QWebSocket* peer = nullptr; // the latest WebSocket client
+    int probes = 0;
+    qint64 sent = 0;
+    int dropped = 0; // probe connections that the client ended
+
+private:
+    void route(QTcpSocket* socket) {
+        const QByteArray head = socket->peek(4096);
+        if (!head.contains("\r\n\r\n"))
+            return;
+        socket->disconnect(this);
+        if (!head.startsWith("GET /json/version")) {
+            m_ws.handleConnection(socket);
+            return;
+        }
+        socket->readAll();
+        ++probes;
+        connect(socket, &QTcpSocket::disconnected, this, [this] { ++dropped; });
+        const QByteArray body = json({{"Browser", "Chrome/156.0.1"},
+                                      {"webSocketDebuggerUrl", "ws://x/devtools/browser/fake"}});
+        if (m_probe == Answer) {
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) +
+                          "\r\n\r\n" + body);
+            return;
+        }
+        socket->write("HTTP/1.1 200 OK\r\n\r\n");
+        auto* more = new QTimer(socket);
+        connect(socket, &QTcpSocket::disconnected, more, &QTimer::stop);
+        connect(more, &QTimer::timeout, socket, [this, socket] {
+            if (socket->bytesToWrite() < 65536)
+                sent += socket->write(QByteArray(m_probe == Endless ? 65536 : 1, ' '));
+        });
+        more->start(m_probe == Endless ? 0 : 20);
+    }
+
+    Probe m_probe;
+    QTcpServer m_tcp;
+    QWebSocketServer m_ws{QStringLiteral("fake browser"), QWebSocketServer::NonSecureMode};
+};
+
+// Writes `data` into a pipe while the transport reads it from the event loop, until all of it is
+// in or the transport has closed.
+void feed(int fd, const QByteArray& data, const DevToolsTransport& transport) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    qsizetype written = 0;
+    while (written < data.size() && transport.isOpen()) {
+        const ssize_t n =
+            ::write(fd, data.constData() + written, static_cast<size_t>(data.size() - written));
+        if (n > 0)
+            written += n;
+        else
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    }
+}
+
 } // namespace
 
 class TestDevToolsClient : public QObject {
@@ -64,11 +157,11 @@ private slots:
                         [&](const DevToolsReply& r) {
                             answers << QStringLiteral("one:") + r.result.value("v").toString();
                         });
-        const qint64 second =
-            client.send(QStringLiteral("A.two"), {}, QStringLiteral("S1"), nullptr,
-                        [&](const DevToolsReply& r) {
-                            answers << QStringLiteral("two:") + r.result.value("v").toString();
-                        });
+        const qint64 second = client.send(QStringLiteral("A.two"), {}, QStringLiteral("S1"),
+                                          nullptr, [&](const DevToolsReply& r) {
+                                              answers
+                                                  << (r.ok || r.timedOut ? "?" : "two:" + r.error);
+                                          });
         QVERIFY(first > 0);
         QCOMPARE(second, first + 1);
         QCOMPARE(transport->sent.size(), 2);
@@ -77,28 +170,20 @@ private slots:
         QVERIFY(!transport->sentObject(0).contains("sessionId"));
         QCOMPARE(transport->sentObject(1).value("sessionId").toString(), QStringLiteral("S1"));
         QCOMPARE(client.pendingRequests(), 2);
+        // A callback whose context is gone is not run.
+        auto* context = new QObject;
+        const qint64 third =
+            client.send("A.three", {}, {}, context, [&](const DevToolsReply&) { answers << "3"; });
+        delete context;
 
-        // Replies out of order still find their own request.
-        transport->receive(json({{"id", second}, {"result", QJsonObject{{"v", "b"}}}}));
-        transport->receive(json({{"id", first}, {"result", QJsonObject{{"v", "a"}}}}));
-        QCOMPARE(answers, (QList<QString>{"two:b", "one:a"}));
-        QCOMPARE(client.pendingRequests(), 0);
-    }
-
-    void errorReply_givesTheBrowsersMessage() {
-        auto* transport = new ScriptedTransport;
-        DevToolsClient client(transport);
-        transport->open();
-        DevToolsReply got;
-        const qint64 id = client.send(QStringLiteral("Page.reload"), {}, {}, nullptr,
-                                      [&](const DevToolsReply& r) { got = r; });
+        // Replies out of order still find their own request; an error gives the browser's text.
         transport->receive(
-            json({{"id", id},
-                  {"error",
-                   QJsonObject{{"code", -32000}, {"message", "Not attached to an active page"}}}}));
-        QVERIFY(!got.ok);
-        QVERIFY(!got.timedOut);
-        QCOMPARE(got.error, QStringLiteral("Not attached to an active page"));
+            json({{"id", second},
+                  {"error", QJsonObject{{"code", -32000}, {"message", "Not attached"}}}}));
+        transport->receive(json({{"id", third}, {"result", QJsonObject{}}}));
+        transport->receive(json({{"id", first}, {"result", QJsonObject{{"v", "a"}}}}));
+        QCOMPARE(answers, (QList<QString>{"two:Not attached", "one:a"}));
+        QCOMPARE(client.pendingRequests(), 0);
     }
 
     void unansweredRequest_timesOutOnceAndALateReplyIsIgnored() {
@@ -202,19 +287,6 @@ private slots:
         QCOMPARE(transport->sent.size(), 3);
     }
 
-    void destroyedContext_silencesItsCallback() {
-        auto* transport = new ScriptedTransport;
-        DevToolsClient client(transport);
-        transport->open();
-        bool called = false;
-        auto* context = new QObject;
-        const qint64 id =
-            client.send("A.b", {}, {}, context, [&](const DevToolsReply&) { called = true; });
-        delete context;
-        transport->receive(json({{"id", id}, {"result", QJsonObject{}}}));
-        QVERIFY(!called);
-    }
-
     void pipeTransport_splitsOnNulAndSurvivesPartialWrites() {
         int toUs[2];
         int fromUs[2];
@@ -233,19 +305,7 @@ private slots:
         QCOMPARE(::write(toUs[1], ":2}\0", 4), ssize_t(4));
         QTRY_COMPARE(received.size(), 2);
         QCOMPARE(received.at(1).at(0).toByteArray(), QByteArray("{\"id\":2}"));
-        ::fcntl(toUs[1], F_SETFL, ::fcntl(toUs[1], F_GETFL) & ~O_NONBLOCK);
-        QByteArray withNul = big + '\0';
-        qsizetype written = 0;
-        // The pipe holds 64 KiB: feed it while the transport reads from the event loop.
-        ::fcntl(toUs[1], F_SETFL, ::fcntl(toUs[1], F_GETFL) | O_NONBLOCK);
-        while (written < withNul.size()) {
-            const ssize_t n = ::write(toUs[1], withNul.constData() + written,
-                                      static_cast<size_t>(withNul.size() - written));
-            if (n > 0)
-                written += n;
-            else
-                QTest::qWait(1);
-        }
+        feed(toUs[1], big + '\0', transport);
         QTRY_COMPARE(received.size(), 3);
         QCOMPARE(received.at(2).at(0).toByteArray(), big);
 
@@ -256,10 +316,14 @@ private slots:
         QCOMPARE(got, ssize_t(9));
         QCOMPARE(QByteArray(buffer, 9), QByteArray("{\"id\":9}\0", 9));
 
-        // The browser's end closing is the end of the connection.
-        ::close(toUs[1]);
+        // A message that never ends is dropped with the connection, even after a whole one.
+        feed(toUs[1],
+             "{}" + QByteArray(1, '\0') + QByteArray(PipeTransport::maxMessageSize + 1, 'x'),
+             transport);
         QTRY_COMPARE(closed.size(), 1);
-        QVERIFY(!transport.isOpen());
+        QVERIFY(closed.at(0).at(0).toString().contains("oversized"));
+        QCOMPARE(received.size(), 4);
+        ::close(toUs[1]);
         ::close(fromUs[0]);
     }
 
@@ -276,25 +340,15 @@ private slots:
         ::close(toUs[1]);
     }
 
-    void webSocketTransport_roundTripAndServerClose() {
-        QWebSocketServer server(QStringLiteral("fake browser"), QWebSocketServer::NonSecureMode);
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-        QWebSocket* peer = nullptr;
-        connect(&server, &QWebSocketServer::newConnection, this, [&] {
-            peer = server.nextPendingConnection();
-            connect(peer, &QWebSocket::textMessageReceived, peer, [&peer](const QString& text) {
-                const QJsonObject request = QJsonDocument::fromJson(text.toUtf8()).object();
-                peer->sendTextMessage(QString::fromUtf8(
-                    json({{"id", request.value("id")},
-                          {"result", QJsonObject{{"echo", request.value("method")}}}})));
-            });
-        });
+    void webSocketTransport_roundTripAndOversizedMessage() {
+        FakeEndpoint fake(FakeEndpoint::Answer, QHostAddress::LocalHost);
         auto* transport = new WebSocketTransport;
         DevToolsClient client(transport);
         QSignalSpy opened(&client, &DevToolsClient::opened);
         QSignalSpy closed(&client, &DevToolsClient::closed);
+        QSignalSpy received(transport, &DevToolsTransport::messageReceived);
         transport->open(
-            QUrl(QStringLiteral("ws://127.0.0.1:%1/devtools/browser/x").arg(server.serverPort())));
+            QUrl(QStringLiteral("ws://127.0.0.1:%1/devtools/browser/x").arg(fake.port())));
         QTRY_COMPARE(opened.size(), 1);
         QString echo;
         client.send("Browser.getVersion", {}, {}, nullptr,
@@ -303,11 +357,11 @@ private slots:
         bool failed = false;
         client.send("Never.answered", {}, {}, nullptr,
                     [&](const DevToolsReply& r) { failed = !r.ok; });
-        QVERIFY(peer);
-        peer->disconnect();
-        peer->close();
+        // A message past the limit ends the connection instead of being buffered whole.
+        fake.peer->sendBinaryMessage(QByteArray(WebSocketTransport::maxMessageSize + 1, ' '));
         QTRY_COMPARE(closed.size(), 1);
         QVERIFY(failed);
+        QCOMPARE(received.size(), 1);
     }
 
     void endpoint_acceptsLoopbackOnly() {
@@ -331,6 +385,17 @@ private slots:
         QCOMPARE(e->webSocketUrl("/devtools/browser/abc").toString(),
                  QStringLiteral("ws://127.0.0.1:9666/devtools/browser/abc"));
 
+        // An address by name or none at all may be either loopback address.
+        const auto displays = [](const QString& text) {
+            QStringList shown;
+            for (const DevToolsEndpoint& c : DevToolsEndpoint::candidates(text, nullptr))
+                shown << c.display();
+            return shown.join(' ');
+        };
+        QCOMPARE(displays(""), QStringLiteral("127.0.0.1:9222 [::1]:9222"));
+        QCOMPARE(displays("LocalHost:9333"), QStringLiteral("127.0.0.1:9333 [::1]:9333"));
+        QCOMPARE(displays("[::1]:9444"), QStringLiteral("[::1]:9444"));
+
         for (const char* foreign : {"example.com:9222", "192.168.1.5:9222", "0.0.0.0:9222",
                                     "http://10.0.0.1:9222", "[2001:db8::1]:9222"}) {
             error.clear();
@@ -353,8 +418,6 @@ private slots:
                  qPrintable(connector.status()));
         QVERIFY(connector.status().contains(QStringLiteral("only this computer")));
         QCOMPARE(status.size(), 1);
-        QTest::qWait(200);
-        QCOMPARE(connector.state(), BrowserConnector::State::Refused);
         QVERIFY(!connector.client());
     }
 
@@ -381,17 +444,118 @@ private slots:
                  QStringLiteral("No Chromium-family browser found; will try again"));
         QCOMPARE(status.count(), 2); // "Looking…" once, then the verdict once
         qputenv("PATH", oldPath);
+        options.executable = QStringLiteral("/nonexistent/chromium");
+        BrowserConnector named(options);
+        named.start();
+        QCOMPARE(named.status(),
+                 "Cannot find the browser \"/nonexistent/chromium\"; will try again");
     }
 
-    void connector_namedExecutableMissing_isReported() {
+    void connector_probeIsBoundedInSizeAndTime_data() {
+        QTest::addColumn<int>("probe");
+        QTest::addColumn<int>("deadlineMs");
+        // The size cap ends an endless answer long before its deadline would.
+        QTest::newRow("endless body") << int(FakeEndpoint::Endless) << 600000;
+        QTest::newRow("a byte at a time") << int(FakeEndpoint::Trickle) << 300;
+    }
+
+    void connector_probeIsBoundedInSizeAndTime() {
+        QFETCH(int, probe);
+        QFETCH(int, deadlineMs);
+        FakeEndpoint fake(FakeEndpoint::Probe(probe), QHostAddress::LocalHost);
+        QVERIFY(fake.listening);
         BrowserConnectionOptions options;
-        options.attach = false;
-        options.executable = QStringLiteral("/nonexistent/chromium");
+        options.endpoint = QStringLiteral("127.0.0.1:%1").arg(fake.port());
+        options.probeDeadlineMs = deadlineMs;
+        options.firstRetryMs = 50;
         BrowserConnector connector(options);
         connector.start();
-        QCOMPARE(connector.state(), BrowserConnector::State::Waiting);
-        QVERIFY2(connector.status().contains(QStringLiteral("/nonexistent/chromium")),
-                 qPrintable(connector.status()));
+        // Given up on, said so, and tried again.
+        QTRY_VERIFY(fake.dropped >= 1 && fake.probes >= 2);
+        QVERIFY2(fake.sent < 16 * VersionProbe::maxReplySize,
+                 qPrintable(QString::number(fake.sent)));
+        QCOMPARE(connector.status(), "Waiting for the browser at " + options.endpoint);
+    }
+
+    void connector_attachesOnlyToAListenerOfOurOwn_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<QString>("status");
+        const uint us = ::geteuid();
+        QTest::newRow("127.0.0.1")
+            << "127.0.0.1" << us << "Guarding the browser at 127.0.0.1:%1 (version 156)";
+        QTest::newRow("[::1] only")
+            << "::1" << us << "Guarding the browser at [::1]:%1 (version 156)";
+        QTest::newRow("another user's")
+            << "127.0.0.1" << 65534u
+            << "Refusing the browser at 127.0.0.1:%1: it belongs to another user";
+    }
+
+    void connector_attachesOnlyToAListenerOfOurOwn() {
+        QFETCH(QString, address);
+        QFETCH(uint, owner);
+        QFETCH(QString, status);
+        if (owner != ::geteuid() && ::geteuid() != 0)
+            QSKIP("making another user's listener needs root");
+        FakeEndpoint fake(FakeEndpoint::Answer, QHostAddress(address), owner);
+        if (!fake.listening)
+            QSKIP("this loopback address is not available here");
+        BrowserConnectionOptions options;
+        options.endpoint = QStringLiteral("localhost:%1").arg(fake.port());
+        options.firstRetryMs = 50;
+        BrowserConnector connector(options);
+        connector.start();
+        QTRY_COMPARE(connector.status(), status.arg(fake.port()));
+        QCOMPARE(connector.client() != nullptr, owner == ::geteuid());
+        QCOMPARE(fake.probes, owner == ::geteuid() ? 1 : 0); // not one byte to a stranger
+    }
+
+    void launchedBrowser_endsCleanlyAndClosedIsToldFromEnded_data() {
+        QTest::addColumn<QString>("end");
+        QTest::newRow("we exit") << "exit";
+        QTest::newRow("its user closes it") << "close";
+        QTest::newRow("SIGTERM") << "term";
+    }
+
+    void launchedBrowser_endsCleanlyAndClosedIsToldFromEnded() {
+        QFETCH(QString, end);
+        if (ChromiumProcess::executable().isEmpty())
+            QSKIP("no Chromium-family browser here");
+        QTemporaryDir profile;
+        BrowserConnectionOptions options;
+        options.attach = false;
+        options.headless = true;
+        options.executable = ChromiumProcess::executable();
+        options.extraArguments = ChromiumProcess::quietArguments();
+        options.profileFolder = profile.path();
+        options.firstRetryMs = 50;
+        auto connector = std::make_unique<BrowserConnector>(options);
+        connector->start();
+        QTRY_COMPARE_WITH_TIMEOUT(connector->state(), BrowserConnector::State::Connected, 60000);
+        const qint64 pid = connector->browserProcessId();
+        if (end == "exit") {
+            connector->endLaunchedBrowser();
+            QCOMPARE(::kill(static_cast<pid_t>(pid), 0), -1);
+        } else if (end == "close") {
+            connector->client()->send(QStringLiteral("Browser.close"));
+            QTRY_COMPARE_WITH_TIMEOUT(connector->state(), BrowserConnector::State::Closed, 30000);
+            QVERIFY(connector->status().startsWith("The browser was closed by the user"));
+        } else {
+            ::kill(static_cast<pid_t>(pid), SIGTERM);
+            QTRY_COMPARE_WITH_TIMEOUT(connector->status(),
+                                      "Lost the browser (it was ended, not closed by the user); "
+                                      "trying again",
+                                      30000);
+            QTRY_COMPARE_WITH_TIMEOUT(connector->state(), BrowserConnector::State::Connected,
+                                      60000);
+            QVERIFY(connector->browserProcessId() != pid);
+        }
+        connector.reset();
+        // The profile says it ended cleanly, so its next start offers no "Restore pages?".
+        QFile preferences(profile.path() + "/Default/Preferences");
+        QVERIFY(preferences.open(QIODevice::ReadOnly));
+        const QJsonObject state = QJsonDocument::fromJson(preferences.readAll()).object();
+        QCOMPARE(state.value("profile").toObject().value("exit_type").toString(), "Normal");
     }
 };
 

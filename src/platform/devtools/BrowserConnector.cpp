@@ -4,15 +4,13 @@
 #include "platform/devtools/BrowserLauncher.h"
 #include "platform/devtools/DevToolsClient.h"
 #include "platform/devtools/PipeTransport.h"
+#include "platform/devtools/VersionProbe.h"
 #include "platform/devtools/WebSocketTransport.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 
 Q_DECLARE_LOGGING_CATEGORY(lcDevTools)
 
@@ -26,7 +24,6 @@ QString majorVersion(const QString& product) {
     return product.mid(slash + 1).section(QLatin1Char('.'), 0, 0);
 }
 
-const int probeTimeoutMs = 2000;
 const int attachTimeoutMs = 10000;
 const int launchTimeoutMs = 30000;
 
@@ -46,30 +43,18 @@ BrowserConnectionOptions BrowserConnectionOptions::fromSettings(SettingsBackend&
 
 BrowserConnector::BrowserConnector(BrowserConnectionOptions options, QObject* parent)
     : QObject(parent), m_options(std::move(options)) {
-    m_network = new QNetworkAccessManager(this);
-    // Loopback only: a proxy from the environment must never carry these requests elsewhere.
-    m_network->setProxy(QNetworkProxy::NoProxy);
     m_launcher = new BrowserLauncher(this);
-    connect(m_launcher, &BrowserLauncher::exited, this, [this](int code, bool crashed) {
-        if (!crashed && code == 0 && m_launchedConnection && m_state == State::Connected) {
-            closedOnPurpose();
-            return;
-        }
-        if (m_launchedConnection || m_state == State::Connecting)
-            lost(crashed ? QStringLiteral("the browser crashed or was killed")
-                         : QStringLiteral("the browser exited (code %1)").arg(code));
-    });
+    connect(m_launcher, &BrowserLauncher::exited, this, &BrowserConnector::launchedBrowserExited);
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &BrowserConnector::attempt);
     connect(&m_heartbeatTimer, &QTimer::timeout, this, &BrowserConnector::heartbeat);
 }
 
 BrowserConnector::~BrowserConnector() {
-    m_retryTimer.stop();
-    m_heartbeatTimer.stop();
+    endLaunchedBrowser();
     if (m_probe) {
         m_probe->disconnect(this);
-        m_probe->abort();
+        delete m_probe;
     }
     if (m_client) {
         m_client->disconnect(this);
@@ -77,6 +62,18 @@ BrowserConnector::~BrowserConnector() {
     }
     m_launcher->disconnect(this);
     m_launcher->stop();
+}
+
+void BrowserConnector::endLaunchedBrowser(int graceMs) {
+    m_retryTimer.stop();
+    m_heartbeatTimer.stop();
+    if (!m_launcher->isRunning())
+        return;
+    if (m_client && m_launchedConnection && m_client->isOpen())
+        m_client->send(QStringLiteral("Browser.close"));
+    else
+        qCDebug(lcDevTools) << "the browser cannot be asked to close; ending it";
+    m_launcher->stop(graceMs, m_client && m_launchedConnection);
 }
 
 void BrowserConnector::start() {
@@ -108,8 +105,9 @@ void BrowserConnector::setState(State state, const QString& status) {
 void BrowserConnector::attempt() {
     ++m_attemptSerial;
     QString error;
-    const auto endpoint = DevToolsEndpoint::parse(m_options.endpoint, &error);
-    if (!endpoint) {
+    m_candidates = DevToolsEndpoint::candidates(m_options.endpoint, &error);
+    m_refusal.clear();
+    if (m_candidates.isEmpty()) {
         // A wrong or foreign endpoint is a setting to fix, not a fault to retry.
         qCWarning(lcDevTools) << error;
         QString text = error;
@@ -117,7 +115,6 @@ void BrowserConnector::attempt() {
         setState(State::Refused, text);
         return;
     }
-    const bool implicit = m_options.endpoint.trimmed().isEmpty();
     // After a failure the text stays as it is until something new is known.
     setState(State::Connecting, m_state == State::Waiting
                                     ? m_status
@@ -126,79 +123,106 @@ void BrowserConnector::attempt() {
         launchBrowser(QStringLiteral("attaching is off"));
         return;
     }
-    probeEndpoint(*endpoint, implicit);
+    probeNext(QString());
 }
 
-void BrowserConnector::probeEndpoint(const DevToolsEndpoint& endpoint, bool implicit) {
-    QNetworkRequest request(endpoint.versionUrl());
-    request.setTransferTimeout(probeTimeoutMs);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    QNetworkReply* reply = m_network->get(request);
-    m_probe = reply;
+// Probes the next address of this attempt; after the last one, launches or waits.
+void BrowserConnector::probeNext(const QString& whyNotTheLast) {
+    if (m_candidates.isEmpty()) {
+        const bool implicit = m_options.endpoint.trimmed().isEmpty();
+        if (implicit && m_options.launch)
+            launchBrowser(whyNotTheLast);
+        else if (!m_refusal.isEmpty())
+            scheduleRetry(m_refusal);
+        else
+            scheduleRetry(QStringLiteral("Waiting for the browser at %1")
+                              .arg(DevToolsEndpoint::candidates(m_options.endpoint, nullptr)
+                                       .first()
+                                       .display()));
+        return;
+    }
+    const DevToolsEndpoint endpoint = m_candidates.takeFirst();
+    auto* probe = new VersionProbe(endpoint, m_options.probeDeadlineMs, this);
+    m_probe = probe;
     const quint64 serial = m_attemptSerial;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, endpoint, implicit, serial] {
-        reply->deleteLater();
-        if (serial != m_attemptSerial)
-            return;
-        QString browserPath;
-        QString product;
-        if (reply->error() == QNetworkReply::NoError) {
-            const QByteArray body = reply->read(1024 * 1024);
-            const QJsonObject info = QJsonDocument::fromJson(body).object();
-            const QUrl ws(info.value(QStringLiteral("webSocketDebuggerUrl")).toString());
-            if (ws.isValid() && ws.path().startsWith(QLatin1String("/devtools/browser/")))
-                browserPath = ws.path();
-            product = info.value(QStringLiteral("Browser")).toString();
-        }
-        if (!browserPath.isEmpty()) {
-            attach(endpoint, browserPath, product);
-        } else if (implicit && m_options.launch) {
-            launchBrowser(QStringLiteral("nothing answered at %1").arg(endpoint.display()));
-        } else {
-            scheduleRetry(QStringLiteral("Waiting for the browser at %1").arg(endpoint.display()));
-        }
-    });
+    connect(probe, &VersionProbe::finished, this,
+            [this, probe, endpoint, serial](const VersionProbe::Result& result) {
+                probe->deleteLater();
+                if (serial != m_attemptSerial)
+                    return;
+                if (!result.browserPath.isEmpty()) {
+                    attach(endpoint, result.browserPath);
+                    return;
+                }
+                QString why = QStringLiteral("nothing answered at %1").arg(endpoint.display());
+                if (result.foreign) {
+                    why = QStringLiteral("Refusing the browser at %1: it belongs to another user")
+                              .arg(endpoint.display());
+                    qCWarning(lcDevTools).noquote() << why;
+                    m_refusal = why;
+                    setState(State::Connecting, why);
+                } else {
+                    qCDebug(lcDevTools) << endpoint.display() << result.error;
+                }
+                probeNext(why);
+            });
+    probe->start();
 }
 
-void BrowserConnector::attach(const DevToolsEndpoint& endpoint, const QString& browserPath,
-                              const QString& product) {
+void BrowserConnector::attach(const DevToolsEndpoint& endpoint, const QString& browserPath) {
     auto* transport = new WebSocketTransport;
     auto* candidate = new DevToolsClient(transport, this);
     m_client = candidate;
     m_launchedConnection = false;
-    const quint64 serial = m_attemptSerial;
     const QString where = endpoint.display();
+    handshake(candidate, false, attachTimeoutMs, [where](const QString& major) {
+        return major.isEmpty()
+                   ? QStringLiteral("Guarding the browser at %1").arg(where)
+                   : QStringLiteral("Guarding the browser at %1 (version %2)").arg(where, major);
+    });
+    // The port may have changed hands since the probe: look again once the socket is there.
+    connect(transport, &DevToolsTransport::opened, this, [this, candidate, endpoint] {
+        if (candidate == m_client &&
+            listenerOwner(endpoint.host, endpoint.port) == ListenerOwner::SomeoneElse)
+            lost(QStringLiteral("the endpoint now belongs to another user"));
+    });
+    transport->open(endpoint.webSocketUrl(browserPath));
+}
+
+// The same for both ways in: the connection counts once the browser has answered who it is.
+void BrowserConnector::handshake(DevToolsClient* candidate, bool launched, int timeoutMs,
+                                 std::function<QString(const QString& major)> guardingStatus) {
+    const quint64 serial = m_attemptSerial;
     connect(candidate, &DevToolsClient::closed, this, [this, candidate](const QString& reason) {
-        if (candidate == m_client)
-            lost(reason);
+        if (candidate != m_client)
+            return;
+        // The pipe closes as a browser of ours exits: its exit, when it comes, says how it ended.
+        if (m_launchedConnection && m_launcher->waitForExit(1000))
+            return;
+        lost(reason);
     });
-    connect(candidate, &DevToolsClient::opened, this, [this, candidate, where, product] {
-        candidate->send(
-            QStringLiteral("Browser.getVersion"), {}, {}, this,
-            [this, candidate, where, product](const DevToolsReply& reply) {
-                if (candidate != m_client)
-                    return;
-                if (!reply.ok) {
-                    lost(reply.error);
-                    return;
-                }
-                const QString major =
-                    majorVersion(reply.result.value(QStringLiteral("product")).toString());
-                Q_UNUSED(product);
-                adopt(candidate,
-                      major.isEmpty() ? QStringLiteral("Guarding the browser at %1").arg(where)
-                                      : QStringLiteral("Guarding the browser at %1 (version %2)")
-                                            .arg(where, major),
-                      false);
-            },
-            attachTimeoutMs);
-    });
-    QTimer::singleShot(attachTimeoutMs + 1000, this, [this, candidate, serial] {
+    connect(candidate, &DevToolsClient::opened, this,
+            [this, candidate, launched, timeoutMs, guardingStatus] {
+                candidate->send(
+                    QStringLiteral("Browser.getVersion"), {}, {}, this,
+                    [this, candidate, launched, guardingStatus](const DevToolsReply& reply) {
+                        if (candidate != m_client)
+                            return;
+                        if (!reply.ok) {
+                            lost(reply.error);
+                            return;
+                        }
+                        adopt(candidate,
+                              guardingStatus(majorVersion(
+                                  reply.result.value(QStringLiteral("product")).toString())),
+                              launched);
+                    },
+                    timeoutMs);
+            });
+    QTimer::singleShot(timeoutMs + 1000, this, [this, candidate, serial] {
         if (candidate == m_client && serial == m_attemptSerial && !m_live)
             lost(QStringLiteral("the browser did not answer"));
     });
-    transport->open(endpoint.webSocketUrl(browserPath));
 }
 
 void BrowserConnector::launchBrowser(const QString& whyNotAttached) {
@@ -226,29 +250,38 @@ void BrowserConnector::launchBrowser(const QString& whyNotAttached) {
     auto* candidate = new DevToolsClient(transport, this);
     m_client = candidate;
     m_launchedConnection = true;
-    connect(candidate, &DevToolsClient::closed, this, [this, candidate](const QString& reason) {
-        if (candidate == m_client)
-            lost(reason);
+    handshake(candidate, true, launchTimeoutMs, [name](const QString& major) {
+        return QStringLiteral("Guarding %1%2 (started by Pagewarden)")
+            .arg(name, major.isEmpty() ? QString() : QLatin1Char(' ') + major);
     });
-    connect(candidate, &DevToolsClient::opened, this, [this, candidate, name] {
-        candidate->send(
-            QStringLiteral("Browser.getVersion"), {}, {}, this,
-            [this, candidate, name](const DevToolsReply& reply) {
-                if (candidate != m_client)
-                    return;
-                if (!reply.ok) {
-                    lost(reply.error);
-                    return;
-                }
-                const QString major =
-                    majorVersion(reply.result.value(QStringLiteral("product")).toString());
-                adopt(candidate,
-                      QStringLiteral("Guarding %1%2 (started by Pagewarden)")
-                          .arg(name, major.isEmpty() ? QString() : QLatin1Char(' ') + major),
-                      true);
-            },
-            launchTimeoutMs);
-    });
+}
+
+void BrowserConnector::launchedBrowserExited(int code, bool crashed) {
+    if (!m_launchedConnection && m_state != State::Connecting)
+        return;
+    if (!crashed && code == 0 && m_launchedConnection && m_state == State::Connected) {
+        if (closedByTheUser()) {
+            closedOnPurpose();
+            return;
+        }
+        lost(QStringLiteral("it was ended, not closed by the user"));
+        return;
+    }
+    lost(crashed ? QStringLiteral("the browser crashed or was killed")
+                 : QStringLiteral("the browser exited (code %1)").arg(code));
+}
+
+// Chromium writes how it ended into the profile as it exits: "Normal" after its last window
+// closed (or Browser.close), "SessionEnded" when a signal or the session's end stopped it.
+bool BrowserConnector::closedByTheUser() const {
+    QFile file(m_options.profileFolder + QStringLiteral("/Default/Preferences"));
+    if (!file.open(QIODevice::ReadOnly))
+        return true; // cannot tell: never start again what may have been closed on purpose
+    const QJsonObject profile =
+        QJsonDocument::fromJson(file.read(16 * 1024 * 1024)).object().value("profile").toObject();
+    const QString exitType = profile.value(QStringLiteral("exit_type")).toString();
+    qCDebug(lcDevTools) << "the browser we launched exited as" << exitType;
+    return exitType.isEmpty() || exitType == QLatin1String("Normal");
 }
 
 void BrowserConnector::adopt(DevToolsClient* client, const QString& guardingStatus, bool launched) {
@@ -310,9 +343,8 @@ void BrowserConnector::closedOnPurpose() {
     m_launchedConnection = false;
     m_retryDelayMs = m_options.firstRetryMs;
     emit disconnected();
-    setState(
-        State::Closed,
-        QStringLiteral("The browser was closed; it starts again when Pagewarden opens a page"));
+    setState(State::Closed, QStringLiteral("The browser was closed by the user; it starts again "
+                                           "when Pagewarden opens a page"));
 }
 
 void BrowserConnector::reconnect() {

@@ -8,18 +8,19 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 class BrowserLauncher;
 class DevToolsClient;
-class QNetworkAccessManager;
-class QNetworkReply;
+class VersionProbe;
 class SettingsBackend;
 
 // How the guarded browser is reached.
 struct BrowserConnectionOptions {
-    // An endpoint of a browser started with --remote-debugging-port. Empty: try 127.0.0.1:9222
-    // and launch a browser of our own when nothing answers there. Non-empty: that browser only.
+    // An endpoint of a browser started with --remote-debugging-port. Empty: try 127.0.0.1:9222 and
+    // [::1]:9222 and launch a browser of our own when nothing answers there. Non-empty: that
+    // browser only ("localhost" is either loopback address).
     QString endpoint;
     // The browser to launch: a path or a name on PATH; empty = the first Chromium-family browser.
     QString executable;
@@ -41,6 +42,8 @@ struct BrowserConnectionOptions {
     int stableAfterMs = 10000;
     // A browser that does not answer a heartbeat twice in a row is treated as hung.
     int heartbeatMs = 5000;
+    // The whole time one endpoint gets to say who it is, however slowly it answers.
+    int probeDeadlineMs = 3000;
 
     // browser_endpoint and browser_executable of the "Advanced" section; the profile folder is
     // given by the caller (the program's data folder).
@@ -53,11 +56,12 @@ struct BrowserConnectionOptions {
 // hangs or closes the connection, tries again with back-off (1 s doubling to 30 s by default).
 // The state is told as a one-line status for the main window.
 //
-// A browser we launched that ends normally was closed on purpose: the user closed its last
-// window, a pass closed every window (a windowed Chromium ends with its last window), or the
-// desktop session is ending. Starting it again at once would bring back what was just closed, or
-// loop with a pass that closes every window, so it is started again only when asked
-// (reconnect(), as opening a page does). A crash, a kill or a hang is retried by itself.
+// A browser we launched that was closed by the user (its last window closed, by the user or by a
+// pass that closes every window: a windowed Chromium ends with its last window) is started again
+// only when asked (reconnect(), as opening a page does): starting it at once would bring back what
+// was just closed, or loop with such a pass. Its profile tells that exit from one where it was
+// ended (SIGTERM, the session ending for it alone), which is retried by itself like a crash, a
+// kill or a hang.
 class BrowserConnector : public QObject {
     Q_OBJECT
 public:
@@ -84,6 +88,11 @@ public:
     bool launched() const { return m_launchedConnection; }
     // The launched browser's process id (0 when we attached or nothing runs).
     qint64 browserProcessId() const;
+
+    // Ends a browser we launched the way its user would, so that its profile is left clean (no
+    // "Restore pages?" at its next start): Browser.close, then up to `graceMs` for it to exit, and
+    // a signal only when it does not. Blocks for that long at most; nothing is tried again after.
+    void endLaunchedBrowser(int graceMs = 5000);
     // Milliseconds until the next attempt while Waiting.
     int retryDelayMs() const { return m_retryDelayMs; }
 
@@ -101,10 +110,13 @@ signals:
 
 private:
     void attempt();
-    void probeEndpoint(const DevToolsEndpoint& endpoint, bool implicit);
-    void attach(const DevToolsEndpoint& endpoint, const QString& browserPath,
-                const QString& product);
+    void probeNext(const QString& whyNotTheLast);
+    void attach(const DevToolsEndpoint& endpoint, const QString& browserPath);
     void launchBrowser(const QString& whyNotAttached);
+    void handshake(DevToolsClient* candidate, bool launched, int timeoutMs,
+                   std::function<QString(const QString& major)> guardingStatus);
+    void launchedBrowserExited(int code, bool crashed);
+    bool closedByTheUser() const;
     void adopt(DevToolsClient* client, const QString& guardingStatus, bool launched);
     void dropClient();
     void lost(const QString& reason);
@@ -116,8 +128,9 @@ private:
     BrowserConnectionOptions m_options;
     State m_state = State::Idle;
     QString m_status;
-    QNetworkAccessManager* m_network = nullptr;
-    QPointer<QNetworkReply> m_probe;
+    QPointer<VersionProbe> m_probe;
+    QList<DevToolsEndpoint> m_candidates; // still to probe in this attempt
+    QString m_refusal;                    // a listener of another user seen in this attempt
     BrowserLauncher* m_launcher = nullptr;
     QPointer<DevToolsClient> m_client;
     bool m_launchedConnection = false;

@@ -159,14 +159,22 @@ qint64 BrowserLauncher::processId() const {
     return isRunning() ? m_process->processId() : 0;
 }
 
-void BrowserLauncher::stop(int graceMs) {
+bool BrowserLauncher::waitForExit(int ms) {
+    return isRunning() && m_process->waitForFinished(ms);
+}
+
+void BrowserLauncher::stop(int graceMs, bool askedToClose) {
     if (!m_process)
         return;
     m_stopping = true;
     if (m_process->state() != QProcess::NotRunning) {
         const qint64 pid = m_process->processId();
-        m_process->terminate();
-        if (!m_process->waitForFinished(graceMs)) {
+        bool gone = askedToClose && m_process->waitForFinished(graceMs);
+        if (!gone) {
+            m_process->terminate();
+            gone = m_process->waitForFinished(graceMs);
+        }
+        if (!gone) {
             if (pid > 0)
                 ::kill(static_cast<pid_t>(-pid), SIGKILL);
             m_process->kill();

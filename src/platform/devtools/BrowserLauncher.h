@@ -37,8 +37,13 @@ public:
     qint64 processId() const;
 
     // Ends the browser: SIGTERM, then after `graceMs` SIGKILL for its whole process group. Waits
-    // at most graceMs + a little; used when the browser hangs and when we shut down.
-    void stop(int graceMs = 3000);
+    // at most graceMs + a little; used when the browser hangs and when we shut down. When it was
+    // `askedToClose` already, it first gets `graceMs` to exit by itself before any signal.
+    void stop(int graceMs = 3000, bool askedToClose = false);
+
+    // Waits up to `ms` for the browser to exit by itself; `exited` is emitted before it returns
+    // true. False when it still runs (or ran no more already).
+    bool waitForExit(int ms);
 
 signals:
     // The browser ended by itself (crash, kill, or the user closed it).

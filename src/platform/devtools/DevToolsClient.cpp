@@ -5,7 +5,6 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QLoggingCategory>
-#include <limits>
 
 Q_LOGGING_CATEGORY(lcDevTools, "pagewarden.devtools", QtWarningMsg)
 
@@ -23,6 +22,7 @@ DevToolsClient::DevToolsClient(DevToolsTransport* transport, QObject* parent)
 DevToolsClient::~DevToolsClient() {
     // Callbacks are not run from a destructor: their owners may be half gone already.
     m_pending.clear();
+    m_deadlines.clear();
     m_transport->disconnect(this);
 }
 
@@ -64,6 +64,7 @@ qint64 DevToolsClient::send(const QString& method, const QJsonObject& params,
     pending.callback = std::move(callback);
     pending.deadline = m_clock.elapsed() + qMax(1, timeoutMs);
     pending.method = method;
+    m_deadlines.emplace(pending.deadline, id);
     m_pending.insert(id, std::move(pending));
     armTimer();
 
@@ -99,6 +100,7 @@ void DevToolsClient::handleMessage(const QByteArray& message) {
         }
         Pending pending = std::move(it.value());
         m_pending.erase(it);
+        m_deadlines.erase({pending.deadline, id});
         DevToolsReply reply;
         const QJsonValue errorValue = object.value(QStringLiteral("error"));
         if (errorValue.isObject()) {
@@ -132,6 +134,7 @@ void DevToolsClient::handleClosed(const QString& reason) {
     m_timeoutTimer.stop();
     auto pending = std::move(m_pending);
     m_pending.clear();
+    m_deadlines.clear();
     DevToolsReply reply;
     reply.error = QStringLiteral("connection lost: %1").arg(reason);
     QPointer<DevToolsClient> self(this);
@@ -147,13 +150,10 @@ void DevToolsClient::handleClosed(const QString& reason) {
 
 void DevToolsClient::expire() {
     const qint64 now = m_clock.elapsed();
-    QList<qint64> due;
-    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
-        if (it.value().deadline <= now)
-            due.append(it.key());
-    }
     QPointer<DevToolsClient> self(this);
-    for (const qint64 id : due) {
+    while (!m_deadlines.empty() && m_deadlines.begin()->first <= now) {
+        const qint64 id = m_deadlines.begin()->second;
+        m_deadlines.erase(m_deadlines.begin());
         auto it = m_pending.find(id);
         if (it == m_pending.end())
             continue;
@@ -173,13 +173,14 @@ void DevToolsClient::expire() {
 }
 
 void DevToolsClient::armTimer() {
-    if (m_pending.isEmpty()) {
+    if (m_deadlines.empty()) {
         m_timeoutTimer.stop();
         return;
     }
-    qint64 earliest = std::numeric_limits<qint64>::max();
-    for (const Pending& p : std::as_const(m_pending))
-        earliest = qMin(earliest, p.deadline);
+    const qint64 earliest = m_deadlines.begin()->first;
+    if (m_timeoutTimer.isActive() && earliest == m_armedFor)
+        return; // re-registering a timer on every request is not free either
+    m_armedFor = earliest;
     const qint64 wait = qMax<qint64>(0, earliest - m_clock.elapsed());
     m_timeoutTimer.start(static_cast<int>(qMin<qint64>(wait, 24 * 3600 * 1000)));
 }

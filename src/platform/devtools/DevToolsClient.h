@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <set>
+#include <utility>
 
 class DevToolsTransport;
 
@@ -79,9 +81,13 @@ private:
 
     DevToolsTransport* m_transport;
     QHash<qint64, Pending> m_pending;
+    // (deadline, id) of every pending request, earliest first: arming the timer and expiring cost
+    // O(log n) however many requests wait (a browser with thousands of pages sends thousands).
+    std::set<std::pair<qint64, qint64>> m_deadlines;
     qint64 m_nextId = 1;
     QElapsedTimer m_clock;
     QTimer m_timeoutTimer;
+    qint64 m_armedFor = -1; // the deadline m_timeoutTimer runs for
     int m_malformed = 0;
     int m_stray = 0;
     bool m_closed = false;

@@ -74,3 +74,16 @@ std::optional<DevToolsEndpoint> DevToolsEndpoint::parse(const QString& text, QSt
     endpoint.port = static_cast<quint16>(port);
     return endpoint;
 }
+
+QList<DevToolsEndpoint> DevToolsEndpoint::candidates(const QString& text, QString* error) {
+    const auto first = parse(text, error);
+    if (!first)
+        return {};
+    const QString trimmed = text.trimmed();
+    const QUrl url(trimmed.contains(QLatin1String("://")) ? trimmed
+                                                          : QStringLiteral("http://") + trimmed);
+    if (!trimmed.isEmpty() &&
+        url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+        return {*first};
+    return {*first, DevToolsEndpoint{QStringLiteral("::1"), first->port}};
+}

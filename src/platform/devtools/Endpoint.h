@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QUrl>
 #include <optional>
@@ -22,6 +23,11 @@ struct DevToolsEndpoint {
     // empty text gives the usual 127.0.0.1:9222. Gives std::nullopt with `error` set when the text
     // is not an address or names a host that is not loopback.
     static std::optional<DevToolsEndpoint> parse(const QString& text, QString* error);
+
+    // The addresses to try for `text`, in order. Chromium started with only a port may listen on
+    // [::1] alone, so an empty text and "localhost" give both 127.0.0.1 and [::1]. Empty with
+    // `error` set where parse() refuses.
+    static QList<DevToolsEndpoint> candidates(const QString& text, QString* error);
 
     static constexpr quint16 defaultPort = 9222;
 };

@@ -84,28 +84,37 @@ void PipeTransport::readAvailable() {
     if (m_finished)
         return;
     char chunk[65536];
-    bool atEnd = false;
-    for (;;) {
+    // A few chunks at a time: a browser that never stops writing must not keep the event loop.
+    for (int reads = 0; reads < 16; ++reads) {
         const ssize_t n = ::read(m_readFd, chunk, sizeof chunk);
         if (n > 0) {
             m_readBuffer.append(chunk, n);
-            if (m_readBuffer.size() > maxMessageSize && !m_readBuffer.contains('\0')) {
+            if (!deliverMessages())
+                return;
+            // What is left is the start of one message: it may not grow past the limit.
+            if (m_readBuffer.size() > maxMessageSize) {
                 finish(QStringLiteral("the browser sent an oversized message"));
                 return;
             }
             continue;
         }
         if (n == 0) {
-            atEnd = true; // the browser closed its end; deliver what came before
-            break;
+            // The browser closed its end; what came before has been delivered.
+            finish(QStringLiteral("the browser closed its end of the pipe"));
+            return;
         }
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
-            break;
+            return;
         finish(QStringLiteral("reading from the browser failed"));
         return;
     }
+    // More is waiting: the notifier fires again from the event loop.
+}
+
+// Hands over every whole message in the buffer; false when a receiver closed us meanwhile.
+bool PipeTransport::deliverMessages() {
     qsizetype start = 0;
     for (;;) {
         const qsizetype end = m_readBuffer.indexOf('\0', start);
@@ -116,11 +125,10 @@ void PipeTransport::readAvailable() {
         if (!message.isEmpty())
             emit messageReceived(message);
         if (m_finished)
-            return; // a receiver closed us
+            return false;
     }
     m_readBuffer.remove(0, start);
-    if (atEnd)
-        finish(QStringLiteral("the browser closed its end of the pipe"));
+    return true;
 }
 
 void PipeTransport::writePending() {

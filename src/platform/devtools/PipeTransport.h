@@ -24,10 +24,11 @@ public:
 
     // The largest message we accept; anything longer means the other side is not speaking the
     // protocol, and the connection is dropped rather than buffered without end.
-    static constexpr qsizetype maxMessageSize = 64 * 1024 * 1024;
+    static constexpr qsizetype maxMessageSize = 16 * 1024 * 1024;
 
 private:
     void readAvailable();
+    bool deliverMessages();
     void writePending();
     void finish(const QString& reason);
     void closeDescriptors();

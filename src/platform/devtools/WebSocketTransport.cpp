@@ -3,6 +3,10 @@
 WebSocketTransport::WebSocketTransport(QObject* parent) : DevToolsTransport(parent) {
     // Loopback only: a proxy from the environment must never carry this connection elsewhere.
     m_socket.setProxy(QNetworkProxy::NoProxy);
+    // Qt buffers a whole message before handing it over: a browser that sends one without end
+    // must end the connection, not take all our memory.
+    m_socket.setMaxAllowedIncomingMessageSize(maxMessageSize);
+    m_socket.setMaxAllowedIncomingFrameSize(maxMessageSize);
     connect(&m_socket, &QWebSocket::connected, this, [this] {
         m_open = true;
         emit opened();

@@ -20,6 +20,9 @@ public:
     void sendMessage(const QByteArray& message) override;
     void close() override;
 
+    // The largest message we accept; a longer one ends the connection.
+    static constexpr quint64 maxMessageSize = 16 * 1024 * 1024;
+
 private:
     void finish(const QString& reason);
 
