@@ -12,6 +12,7 @@
 #include "shell/ui/Artwork.h"
 #include "shell/ui/FormStyle.h"
 #include "splash/SplashScreen.h"
+#include "update/ui/UpdateCommands.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -49,6 +50,9 @@ void Startup::unloadSplash() {
 
 void Startup::connectWindow() {
     MainWindow& window = *m_window;
+    // The update check behind "Check for update", the hidden start's timer and the about box.
+    new UpdateCommands(window, {.vendorSiteUrl = vendorSiteUrl,
+                                .documents = [this] { return m_documents.get(); }});
     if (m_platform.browserStatus)
         window.showBrowserStatus(m_platform.browserStatus());
     m_documents =
@@ -63,7 +67,7 @@ bool Startup::Main() {
     const bool debugMode = QFile::exists(m_platform.dataFolder + QStringLiteral("/debug.txt"));
 
     vendorSiteUrl = advancedSetting(*m_platform.settings, QStringLiteral("vendor_site_url"),
-                                    QStringLiteral("http://www.pagewarden.example"));
+                                    QStringLiteral("https://www.pagewarden.example"));
 
     if (m_platform.instanceLock && !m_platform.instanceLock->tryLock()) {
         step(QStringLiteral("another instance runs"));

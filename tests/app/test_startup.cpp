@@ -276,8 +276,8 @@ private slots:
         MainWindow* w = run.startup.mainWindow();
         QCOMPARE(w->controls().browserStatus->text(), QStringLiteral("Guarding Chromium"));
         w->findChild<QPushButton*>("Command7")->click();
-        QCOMPARE(pages.opened, (QStringList{"http://www.pagewarden.example",
-                                            "http://www.pagewarden.example/pagewarden.htm"}));
+        QCOMPARE(pages.opened, (QStringList{"https://www.pagewarden.example",
+                                            "https://www.pagewarden.example/pagewarden.htm"}));
     }
 
     void secondInstance_neverStartsTheBrowser() {

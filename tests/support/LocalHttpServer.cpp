@@ -30,6 +30,10 @@ void LocalHttpServer::setPage(const QString& path, const QByteArray& body,
     m_pages.insert(path, Page{body, contentType});
 }
 
+void LocalHttpServer::setRedirect(const QString& path, const QByteArray& location) {
+    m_pages.insert(path, Page{QByteArray(), "text/plain", location});
+}
+
 void LocalHttpServer::setHtml(const QString& path, const QString& title, const QString& bodyMarkup,
                               const QString& headMarkup) {
     const QString html = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
@@ -48,10 +52,13 @@ void LocalHttpServer::serve(QTcpSocket* socket) {
     QString path = requestLine.size() >= 2 ? QString::fromLatin1(requestLine.at(1)) : QString();
     path = path.section(QLatin1Char('?'), 0, 0);
     ++m_hits[path];
+    emit requested(path);
     QByteArray status = "200 OK";
     Page page;
     if (m_pages.contains(path)) {
         page = m_pages.value(path);
+        if (!page.location.isEmpty())
+            status = "302 Found\r\nLocation: " + page.location;
     } else {
         status = "404 Not Found";
         page = Page{"<!DOCTYPE html><title>Not found</title>", "text/html"};

@@ -27,9 +27,16 @@ public:
     void setHtml(const QString& path, const QString& title, const QString& bodyMarkup,
                  const QString& headMarkup = {});
 
+    // Answers `path` with a redirect (302 Found) to `location`.
+    void setRedirect(const QString& path, const QByteArray& location);
+
     int requestCount(const QString& path) const { return m_hits.value(path); }
     // Answers requests for `path` only after `ms` milliseconds, as a slow server would.
     void setDelay(const QString& path, int ms) { m_delays.insert(path, ms); }
+
+signals:
+    // A request for `path` has come in (sent before it is answered).
+    void requested(const QString& path);
 
 private:
     void serve(QTcpSocket* socket);
@@ -37,6 +44,7 @@ private:
     struct Page {
         QByteArray body;
         QByteArray contentType;
+        QByteArray location = {}; // a redirect when set
     };
     QTcpServer m_server;
     QHash<QString, Page> m_pages;

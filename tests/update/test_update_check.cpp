@@ -1,0 +1,311 @@
+#include "app/AboutBox.h"
+#include "app/FormTimer.h"
+#include "app/ProductInfo.h"
+#include "app/Startup.h"
+#include "platform/WebPageOpener.h"
+#include "shell/DocumentOpener.h"
+#include "support/LocalHttpServer.h"
+#include "support/TestMain.h"
+#include "support/WindowFixture.h"
+#include "update/UpdateCheck.h"
+#include "update/ui/NewVersionInfo.h"
+#include "update/ui/UpdateCommands.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTimer>
+
+namespace {
+
+const QString manifestPath = QStringLiteral("/distpart/allver.txt");
+
+QByteArray entry(const QByteArray& version, const QByteArray& module = "dl.example/pw.deb") {
+    return "Pagewarden 8.0. current version=" + version + " update size=3 update module=" + module +
+           "\r\n";
+}
+
+QString noNews(const QString& own) {
+    return "Your installed version of Pagewarden 8.0 (version " + own +
+           ") is the same as the update that is available, or no new updates are available.";
+}
+
+QString bulletin(const QString& version, bool oneTime) {
+    return "A newer version of Pagewarden 8.0 is available (version " + version + "). " +
+           (oneTime ? "This is a one time notification of its availability." : "") +
+           " If you would like to update it now (3 meg download), press 'Yes'.  If you choose to "
+           "update now, Pagewarden 8.0 will close, and a browser will open to download the "
+           "update.  After updating the program will restart. If you didn't install in the "
+           "default installation directory, you will have to redirect the update to the right "
+           "directory. If you don't wish to update it now, press 'No'. ";
+}
+
+struct Pages : WebPageOpener {
+    void openPage(const QString&, const QString& address, Done done) override {
+        opened << address;
+        done(true, QString());
+    }
+    QStringList opened;
+};
+
+// Answers every bulletin that comes up with `answer` and keeps its text.
+struct BulletinAnswerer {
+    explicit BulletinAnswerer(QString answer) : m_answer(std::move(answer)) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto* b = qobject_cast<NewVersionInfo*>(QApplication::activeModalWidget())) {
+                shown << b->Label1->text();
+                (m_answer == "Yes" ? b->Command1 : b->Command2)->click();
+            }
+        });
+        m_timer.start(5);
+    }
+    QStringList shown;
+    QString m_answer;
+    QTimer m_timer;
+};
+
+QMap<QString, QString> storedValues(const QString& path) {
+    QSettings s(path, QSettings::IniFormat);
+    QMap<QString, QString> all;
+    for (const QString& key : s.allKeys())
+        all[key] = s.value(key).toString();
+    return all;
+}
+
+} // namespace
+
+class TestUpdateCheck : public QObject {
+    Q_OBJECT
+
+    // The program's own wiring on a loaded window, running as version 8.0.9.
+    struct Rig {
+        explicit Rig(const QString& site) {
+            f.load();
+            setSaved("8.0.9");
+            documents =
+                std::make_unique<DocumentOpener>(&pages, f.tp.messages, "Pagewarden 8.0", nullptr);
+            commands = new UpdateCommands(*f.window,
+                                          {site, "8.0.9", 8, [this] { return documents.get(); }});
+        }
+        void setSaved(const QString& version) {
+            f.store->savedProductVersion = version;
+            f.store->save_state();
+        }
+        // `via`: "Command9", "Timer2" or "about" (the about box's version line).
+        bool run(const QString& via, const QString& answer = "No") {
+            BulletinAnswerer answerer(answer);
+            QSignalSpy over(&commands->check(), &UpdateCheck::finished);
+            if (via == "Timer2") {
+                f.window->timer("Timer2")->setEnabled(true);
+            } else if (via == "about") {
+                f.find<QPushButton>("Command13")->click();
+                QTest::mouseClick(f.window->findChild<AboutBox*>()->lblVersionUpdate,
+                                  Qt::LeftButton);
+            } else {
+                f.find<QPushButton>("Command9")->click();
+            }
+            const bool ended = over.wait(20000);
+            bulletins = answerer.shown;
+            return ended;
+        }
+        WindowFixture f;
+        Pages pages;
+        std::unique_ptr<DocumentOpener> documents;
+        UpdateCommands* commands = nullptr;
+        QStringList bulletins;
+    };
+
+private slots:
+    void checks_data() {
+        QTest::addColumn<QByteArray>("manifest"); // "-" : nothing listens
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QString>("via");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("bulletin");
+        QTest::addColumn<QString>("savedAfter");
+        QTest::addColumn<QString>("opened");
+
+        const QString none, no = "No", yes = "Yes", c9 = "Command9", t2 = "Timer2", about = "about";
+        const QByteArray other = "Otherproduct 2.0. current version=2.5\r\n";
+        QTest::newRow("8.0.10 is not newer than 8.0.9 (about box)")
+            << entry("8.0.10") << "8.0.9" << about << no << noNews("8.0.9") << none << "8.0.9"
+            << none;
+        QTest::newRow("automatic, first time")
+            << other + entry("8.1.0") << "8.0.9" << t2 << no << none << bulletin("8.1.0", true)
+            << "8.1.0" << none;
+        QTest::newRow("automatic, announced before")
+            << entry("8.1.0") << "8.1.0" << t2 << no << none << none << "8.1.0" << none;
+        QTest::newRow("manual offers it again, yes opens the download")
+            << entry("8.1.0", "https://dl.example/pw.deb") << "8.1.0" << c9 << yes << none
+            << bulletin("8.1.0", false) << "8.1.0"
+            << "https://dl.example/pw.deb";
+        QTest::newRow("missing scheme gets http")
+            << entry("8.1.0") << "8.0.9" << c9 << yes << none << bulletin("8.1.0", false) << "8.1.0"
+            << "http://dl.example/pw.deb";
+        QTest::newRow("hostile scheme is never opened")
+            << entry("8.1.0", "javascript:alert(1)//http://x") << "8.0.9" << c9 << yes << none
+            << bulletin("8.1.0", false) << "8.1.0" << none;
+        QTest::newRow("new major release, manual")
+            << entry("9.0.0") << "8.0.9" << c9 << no << none << none << "8.0.9" << none;
+        QTest::newRow("product in another letter case")
+            << QByteArray("PAGEWARDEN 8.0. current version=8.1.0\r\n") << "8.0.9" << c9 << no
+            << none << none << "8.0.9" << none;
+        QTest::newRow("entry without CR LF")
+            << QByteArray("Pagewarden 8.0. current version=8.1.0") << "8.0.9" << c9 << no << none
+            << none << "8.0.9" << none;
+        QTest::newRow("no network, automatic")
+            << QByteArray("-") << "8.0.9" << t2 << no << none << none << "8.0.9" << none;
+        QTest::newRow("no network, manual")
+            << QByteArray("-") << "8.0.9" << c9 << no << noNews("8.0.9") << none << "8.0.9" << none;
+        QTest::newRow("redirect to http is followed")
+            << QByteArray("redirect:SERVER/real.txt") << "8.0.9" << c9 << no << none
+            << bulletin("8.1.0", false) << "8.1.0" << none;
+        QTest::newRow("redirect to another scheme is not")
+            << QByteArray("redirect:ftp://127.0.0.1/real.txt") << "8.0.9" << c9 << no
+            << noNews("8.0.9") << none << "8.0.9" << none;
+        QTest::newRow("only the first 64 KiB are read")
+            << QByteArray(70000, 'x') + entry("8.1.0") << "8.0.9" << c9 << no << noNews("8.0.9")
+            << none << "8.0.9" << none;
+    }
+    void checks() {
+        QFETCH(QByteArray, manifest);
+        QFETCH(QString, saved);
+        QFETCH(QString, via);
+        QFETCH(QString, answer);
+        QFETCH(QString, message);
+        QFETCH(QString, bulletin);
+        QFETCH(QString, savedAfter);
+        QFETCH(QString, opened);
+
+        LocalHttpServer server;
+        QVERIFY(server.start());
+        server.setPage(manifestPath, manifest, "text/plain");
+        if (manifest.startsWith("redirect:")) {
+            server.setRedirect(manifestPath,
+                               manifest.mid(9).replace("SERVER", server.url("").toLatin1()));
+            server.setPage("/real.txt", entry("8.1.0"), "text/plain");
+        }
+        // Port 1 on loopback: nobody answers there.
+        Rig rig(manifest == "-" ? QStringLiteral("http://127.0.0.1:1") : server.url(""));
+        rig.setSaved(saved);
+        QVERIFY(rig.run(via, answer));
+
+        QCOMPARE(rig.f.tp.messages.texts, message.isEmpty() ? QStringList() : QStringList{message});
+        if (!message.isEmpty())
+            QCOMPARE(rig.f.tp.messages.titles.first(), QStringLiteral("Pagewarden 8.0"));
+        QCOMPARE(rig.bulletins, bulletin.isEmpty() ? QStringList() : QStringList{bulletin});
+        QCOMPARE(rig.f.tp.stored("saved_the_product_version"), savedAfter);
+        QCOMPARE(rig.f.tp.processExit.exits, answer == "Yes" && !bulletin.isEmpty() ? 1 : 0);
+        // The new browser window shows the vendor's site first, then the download.
+        QCOMPARE(rig.pages.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
+        QVERIFY(!rig.f.window->timer("Timer2")->isEnabled());
+    }
+
+    // A fetch that gets no answer ends when blocking is stopped meanwhile, or at its timeout.
+    void silentServer_data() {
+        QTest::addColumn<bool>("stopBlocking");
+        QTest::newRow("blocking stopped") << true;
+        QTest::newRow("timeout") << false;
+    }
+    void silentServer() {
+        QFETCH(bool, stopBlocking);
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        Rig rig(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort()));
+        QSignalSpy over(&rig.commands->check(), &UpdateCheck::finished);
+        QVERIFY(rig.commands->check().check_for_update(true));
+        // A second request while the first waits is ignored.
+        QVERIFY(!rig.commands->check().check_for_update(true));
+        QVERIFY(silent.waitForNewConnection(10000));
+        if (stopBlocking)
+            rig.f.state.blockingStopped = true;
+        QVERIFY(over.wait(20000));
+        QCOMPARE(rig.f.tp.messages.texts, QStringList{noNews("8.0.9")});
+    }
+
+    // Damaged and hostile manifests: never a crash, and nothing but web addresses is opened.
+    void randomAndTruncatedManifests() {
+        LocalHttpServer server;
+        QVERIFY(server.start());
+        Rig rig(server.url(""));
+        const QByteArray good = "Other 1.0. current version=1\r\n" + entry("8.1.0");
+        QList<QByteArray> pieces = QByteArray("Pagewarden 8.0.|pagewarden 8.0.|current version=|"
+                                              "update size=|update module=|\r\n|8.| |\xff|"
+                                              "file:///etc/x|javascript:|https://")
+                                       .split('|');
+        pieces << QByteArray(1, '\0');
+        QRandomGenerator random(14);
+        QList<QByteArray> manifests{good};
+        for (qsizetype cut = 0; cut <= good.size(); cut += 4)
+            manifests << good.left(cut);
+        for (int i = 0; i < 60; ++i) {
+            QByteArray m;
+            for (int n = random.bounded(1, 14); n > 0; --n)
+                m += random.bounded(3) == 0 ? QByteArray::number(random.generate(), 36)
+                                            : pieces.at(random.bounded(pieces.size()));
+            manifests << m;
+        }
+        for (const QByteArray& m : manifests) {
+            server.setPage(manifestPath, m, "application/octet-stream");
+            if (rig.f.store->savedProductVersion != "8.0.9")
+                rig.setSaved("8.0.9"); // only after a bulletin moved it: each write costs
+            QVERIFY2(rig.run("Command9", "Yes"), m.toPercentEncoding().constData());
+        }
+        for (const QString& address : rig.pages.opened) {
+            const QUrl url(address);
+            QVERIFY2(url.scheme() == "http" || url.scheme() == "https", qPrintable(address));
+        }
+        QVERIFY(rig.f.tp.processExit.exits > 0); // some of them did offer an update
+    }
+
+    // Started hidden, the program asks the vendor's site about 10 s after the load; a manifest
+    // that names our own version announces nothing and changes nothing.
+    void hiddenStartChecksOnceAfterTenSeconds() {
+        LocalHttpServer server;
+        QVERIFY(server.start());
+        server.setPage(manifestPath, entry(ProductInfo::programVersion().toLatin1()), "text/plain");
+        TestPlatform tp;
+        tp.wipeSettings();
+        tp.store("firsttime", "done");
+        tp.store("HideOnStart", "1");
+        tp.settings->save("Advanced", "vendor_site_url", server.url(""));
+        Startup startup(tp.platform);
+        double loadedAt = -1;
+        std::unique_ptr<QSignalSpy> over;
+        QMap<QString, QString> before;
+        startup.onStep = [&](const QString& what) {
+            if (what != QLatin1String("main window loaded hidden"))
+                return;
+            loadedAt = tp.clock.now();
+            MainWindow* w = startup.mainWindow();
+            w->startBlocking = [] {}; // the blocking cycle is not what this test looks at
+            over = std::make_unique<QSignalSpy>(&w->findChild<UpdateCommands*>()->check(),
+                                                &UpdateCheck::finished);
+            QObject::connect(w->timer("Timer2"), &FormTimer::tick, w,
+                             [&] { before = storedValues(tp.settingsPath); });
+        };
+        QList<double> requests;
+        connect(&server, &LocalHttpServer::requested, this, [&](const QString& path) {
+            if (path == manifestPath)
+                requests << tp.clock.now() - loadedAt;
+        });
+        BulletinAnswerer answerer("Yes");
+        QVERIFY(startup.Main());
+        QVERIFY(over && over->wait(20000));
+        QCOMPARE(requests.size(), 1);
+        QVERIFY2(requests.first() >= 9.5, qPrintable(QString::number(requests.first())));
+        QVERIFY(answerer.shown.isEmpty());
+        QVERIFY(tp.messages.texts.isEmpty());
+        QVERIFY(!before.isEmpty());
+        QCOMPARE(storedValues(tp.settingsPath), before);
+        QVERIFY(!startup.mainWindow()->timer("Timer2")->isEnabled());
+    }
+};
+
+PAGEWARDEN_TEST_MAIN(TestUpdateCheck, QApplication)
+#include "test_update_check.moc"
