@@ -1,8 +1,9 @@
 #include "app/AboutBox.h"
-#include "app/FormTimer.h"
-#include "app/ProductInfo.h"
 #include "app/Startup.h"
+#include "blocking/BlockingSession.h"
+#include "platform/FormTimer.h"
 #include "platform/WebPageOpener.h"
+#include "settings/ProductInfo.h"
 #include "shell/DocumentOpener.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestMain.h"
@@ -100,7 +101,7 @@ class TestUpdateCheck : public QObject {
             BulletinAnswerer answerer(answer);
             QSignalSpy over(&commands->check(), &UpdateCheck::finished);
             if (via == "Timer2") {
-                f.window->timer("Timer2")->setEnabled(true);
+                f.window->controls().timer("Timer2")->setEnabled(true);
             } else if (via == "about") {
                 f.find<QPushButton>("Command13")->click();
                 QTest::mouseClick(f.window->findChild<AboutBox*>()->lblVersionUpdate,
@@ -203,7 +204,7 @@ private slots:
         QCOMPARE(rig.f.tp.processExit.exits, answer == "Yes" && !bulletin.isEmpty() ? 1 : 0);
         // The new browser window shows the vendor's site first, then the download.
         QCOMPARE(rig.pages.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
-        QVERIFY(!rig.f.window->timer("Timer2")->isEnabled());
+        QVERIFY(!rig.f.window->controls().timer("Timer2")->isEnabled());
     }
 
     // A fetch that gets no answer ends when blocking is stopped meanwhile, or at its timeout.
@@ -223,7 +224,7 @@ private slots:
         QVERIFY(!rig.commands->check().check_for_update(true));
         QVERIFY(silent.waitForNewConnection(10000));
         if (stopBlocking)
-            rig.f.state.blockingStopped = true;
+            rig.f.window->session().stop();
         QVERIFY(over.wait(20000));
         QCOMPARE(rig.f.tp.messages.texts, QStringList{noNews("8.0.9")});
     }
@@ -283,10 +284,12 @@ private slots:
                 return;
             loadedAt = tp.clock.now();
             MainWindow* w = startup.mainWindow();
-            w->startBlocking = [] {}; // the blocking cycle is not what this test looks at
+            // The blocking cycle is not what this test looks at.
+            QObject::disconnect(&w->presenter(), &BlockingPresenter::startRequested, nullptr,
+                                nullptr);
             over = std::make_unique<QSignalSpy>(&w->findChild<UpdateCommands*>()->check(),
                                                 &UpdateCheck::finished);
-            QObject::connect(w->timer("Timer2"), &FormTimer::tick, w,
+            QObject::connect(w->controls().timer("Timer2"), &FormTimer::tick, w,
                              [&] { before = storedValues(tp.settingsPath); });
         };
         QList<double> requests;
@@ -303,7 +306,7 @@ private slots:
         QVERIFY(tp.messages.texts.isEmpty());
         QVERIFY(!before.isEmpty());
         QCOMPARE(storedValues(tp.settingsPath), before);
-        QVERIFY(!startup.mainWindow()->timer("Timer2")->isEnabled());
+        QVERIFY(!startup.mainWindow()->controls().timer("Timer2")->isEnabled());
     }
 };
 

@@ -1,7 +1,7 @@
 #include "update/ui/NewVersionInfo.h"
 
 #include "shell/ColourScheme.h"
-#include "shell/FormStyle.h"
+#include "shell/ui/FormStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

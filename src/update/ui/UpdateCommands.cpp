@@ -1,12 +1,13 @@
 #include "update/ui/UpdateCommands.h"
 
 #include "app/AboutBox.h"
-#include "app/FormTimer.h"
 #include "app/MainWindow.h"
+#include "app/PanelCommands.h"
 #include "app/Platform.h"
-#include "app/ProductInfo.h"
-#include "app/ProgramState.h"
+#include "blocking/BlockingSession.h"
 #include "platform/BusyPointer.h"
+#include "platform/FormTimer.h"
+#include "settings/ProductInfo.h"
 #include "shell/DocumentOpener.h"
 #include "update/ManifestFetcher.h"
 #include "update/UpdateCheck.h"
@@ -26,8 +27,8 @@ UpdateCommands::UpdateCommands(MainWindow& window, Setup setup)
     s.messages = platform.messages;
     s.pointer = platform.busyPointer;
     s.processExit = platform.processExit;
-    ProgramState& state = window.state();
-    s.blockingStopped = [&state] { return state.blockingStopped; };
+    const BlockingSession& session = window.session();
+    s.blockingStopped = [&session] { return session.stopped(); };
     s.showBulletin = [this](const QString& message, bool) { return showBulletin(message); };
     s.openWebPage = [this](const QUrl& address) {
         openWebPage(address.toString(QUrl::FullyEncoded));
@@ -40,8 +41,8 @@ UpdateCommands::UpdateCommands(MainWindow& window, Setup setup)
     m_check = new UpdateCheck(std::move(s), this);
 
     // "Check for update" has already switched the automatic check off when this runs.
-    window.checkForUpdate = [this] { manualCheck(); };
-    FormTimer* timer2 = window.timer(QStringLiteral("Timer2"));
+    connect(&window.commands(), &PanelCommands::checkForUpdate, this, &UpdateCommands::manualCheck);
+    FormTimer* timer2 = window.controls().timer("Timer2");
     connect(timer2, &FormTimer::tick, this, [this, timer2] {
         m_check->check_for_update(false);
         timer2->setEnabled(false);
