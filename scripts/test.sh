@@ -17,3 +17,16 @@ bash scripts/check-package.sh build-test
 cd build-test
 export QT_QPA_PLATFORM=offscreen
 ctest --output-on-failure -j2 --timeout 600
+
+# The same suite again, built by clang with AddressSanitizer and UndefinedBehaviorSanitizer: any
+# report fails its test. The fuzz targets are built there too and each runs for a bounded time.
+cd ..
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  -DPAGEWARDEN_SANITIZE=address,undefined -DPAGEWARDEN_BUILD_FUZZ=ON \
+  -DPAGEWARDEN_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan
+cd build-asan
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export LSAN_OPTIONS=suppressions=$PWD/../tests/sanitizer/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --output-on-failure -j2 --timeout 900
