@@ -20,10 +20,14 @@ bool BlockedLog::open() {
     // lose every record until the next start.
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     m_file.setFileName(m_path);
+    const bool isNew = !m_file.exists();
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         failed(m_file.errorString());
         return false;
     }
+    // The log is a record of visited pages: a new one is readable by its user only.
+    if (isNew)
+        m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     m_logFileOpen = true;
     return true;
 }

@@ -55,5 +55,7 @@ bool IniSettingsBackend::save(const QString& section, const QString& key, const 
         qCDebug(lcSettingsBackend) << "cannot write" << m_filePath << settings.status();
         return false;
     }
+    // Every write makes the file anew; the options and the home page are the user's alone.
+    QFile::setPermissions(m_filePath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return true;
 }

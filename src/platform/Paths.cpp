@@ -1,6 +1,8 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace Paths {
@@ -17,7 +19,11 @@ QString settingsFile(const QString& applicationTitle) {
 QString dataFolder() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                            QStringLiteral("/pagewarden");
-    QDir().mkpath(folder);
+    // The folder holds the log of visited pages and the launched browser's profile: only its
+    // user may look inside. A folder the user already has keeps the permissions they gave it.
+    if (!QFileInfo::exists(folder) && QDir().mkpath(folder))
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
     return folder;
 }
 
