@@ -1,6 +1,5 @@
 #include "hijack/ui/PanelPicture.h"
 
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -40,7 +39,7 @@ QPainterPath arrow(const QRectF& box, bool down) {
 } // namespace
 
 PanelPicture::PanelPicture(const char* name, Glyph glyph, const QString& tip, QWidget* parent)
-    : QWidget(parent), m_glyph(glyph) {
+    : ClickablePicture(parent), m_glyph(glyph) {
     setObjectName(QLatin1String(name));
     setToolTip(tip);
     setAccessibleName(tip.isEmpty() ? QLatin1String(name) : tip);
@@ -50,7 +49,7 @@ PanelPicture::PanelPicture(const char* name, Glyph glyph, const QString& tip, QW
 void PanelPicture::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF plate = QRectF(rect()).adjusted(0.5, m_pressed ? 1.5 : 0.5, -0.5, -0.5);
+    const QRectF plate = QRectF(rect()).adjusted(0.5, isPressed() ? 1.5 : 0.5, -0.5, -0.5);
     QLinearGradient shade(plate.topLeft(), plate.bottomLeft());
     shade.setColorAt(0, QColor(250, 252, 255));
     shade.setColorAt(1, QColor(196, 214, 232));
@@ -137,20 +136,4 @@ void PanelPicture::paintEvent(QPaintEvent*) {
         break;
     }
     }
-}
-
-void PanelPicture::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        m_pressed = true;
-        update();
-    }
-}
-
-void PanelPicture::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !m_pressed)
-        return;
-    m_pressed = false;
-    update();
-    if (rect().contains(event->position().toPoint()))
-        emit clicked();
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QWidget>
+#include "shell/ui/ClickablePicture.h"
 
 // A small drawn picture that acts as a button on the anti-hijacker panel: the arrows that move
 // addresses between the boxes, and the marks beside the panel's commands. We draw them here.
-class PanelPicture : public QWidget {
+class PanelPicture : public ClickablePicture {
     Q_OBJECT
 public:
     enum class Glyph { Down, DownAll, Up, UpAll, Refresh, Plus, Minus, Tick, Cross, Home };
@@ -12,17 +12,10 @@ public:
     PanelPicture(const char* name, Glyph glyph, const QString& tip, QWidget* parent);
 
     Glyph glyph() const { return m_glyph; }
-    void click() { emit clicked(); }
-
-signals:
-    void clicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     Glyph m_glyph;
-    bool m_pressed = false;
 };

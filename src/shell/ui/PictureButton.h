@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QWidget>
+#include "shell/ui/ClickablePicture.h"
 
 // A picture with no caption that acts as a button: the control panel's commands are these. A
 // click either does its work or presses one of the command buttons behind the panel.
-class PictureButton : public QWidget {
+class PictureButton : public ClickablePicture {
     Q_OBJECT
 public:
     PictureButton(const QString& name, const QString& word, QWidget* parent, bool accent = false);
@@ -13,18 +13,10 @@ public:
     // Shows the platform's hand pointer while the mouse is over the picture.
     void setHandCursor(bool on);
 
-    void click() { emit clicked(); }
-
-signals:
-    void clicked();
-
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     QString m_word;
     bool m_accent;
-    bool m_pressed = false;
 };
