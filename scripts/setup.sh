@@ -11,6 +11,8 @@ packages=(
   chromium xvfb xauth x11-utils imagemagick
   # the icon's rendered sizes, the Debian package and the checks of the installed files
   librsvg2-bin dpkg-dev desktop-file-utils appstream
+  # the second run of the suite under the sanitizers, and the fuzz targets (clang's libFuzzer)
+  clang libclang-rt-14-dev
 )
 
 missing=()
