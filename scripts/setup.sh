@@ -10,7 +10,7 @@ packages=(
   # end-to-end tests and the screenshots: a real browser and a virtual display
   chromium xvfb xauth x11-utils imagemagick
   # the icon's rendered sizes, the Debian package and the checks of the installed files
-  librsvg2-bin dpkg-dev desktop-file-utils appstream
+  librsvg2-bin dpkg-dev desktop-file-utils appstream man-db
   # the second run of the suite under the sanitizers, and the fuzz targets (clang's libFuzzer)
   clang libclang-rt-14-dev
 )
