@@ -7,6 +7,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/ProcessExit.h"
 #include "platform/StartWithLogin.h"
+#include "platform/WebPageOpener.h"
 
 #include <QMap>
 #include <QStringList>
@@ -25,6 +26,15 @@ public:
     QStringList titles;
     QStringList texts;
     std::function<void(const QString&)> onShow;
+};
+
+// Opens nothing; keeps the addresses it was asked to open.
+struct RecordingPages : WebPageOpener {
+    void openPage(const QString&, const QString& address, Done done) override {
+        opened << address;
+        done(true, {});
+    }
+    QStringList opened;
 };
 
 class RecordingBeeper : public Beeper {

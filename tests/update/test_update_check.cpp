@@ -9,6 +9,7 @@
 #include "support/TestMain.h"
 #include "support/WindowFixture.h"
 #include "update/UpdateCheck.h"
+#include "update/UpdateManifest.h"
 #include "update/ui/NewVersionInfo.h"
 #include "update/ui/UpdateCommands.h"
 
@@ -23,7 +24,7 @@
 
 namespace {
 
-const QString manifestPath = QStringLiteral("/distpart/allver.txt");
+const QString manifestPath = "/distpart/allver.txt";
 
 QByteArray entry(const QByteArray& version, const QByteArray& module = "dl.example/pw.deb") {
     return "Pagewarden 8.0. current version=" + version + " update size=3 update module=" + module +
@@ -44,14 +45,6 @@ QString bulletin(const QString& version, bool oneTime) {
            "default installation directory, you will have to redirect the update to the right "
            "directory. If you don't wish to update it now, press 'No'. ";
 }
-
-struct Pages : WebPageOpener {
-    void openPage(const QString&, const QString& address, Done done) override {
-        opened << address;
-        done(true, QString());
-    }
-    QStringList opened;
-};
 
 // Answers every bulletin that comes up with `answer` and keeps its text.
 struct BulletinAnswerer {
@@ -114,7 +107,7 @@ class TestUpdateCheck : public QObject {
             return ended;
         }
         WindowFixture f;
-        Pages pages;
+        RecordingPages pages;
         std::unique_ptr<DocumentOpener> documents;
         UpdateCommands* commands = nullptr;
         QStringList bulletins;
@@ -130,48 +123,41 @@ private slots:
         QTest::addColumn<QString>("bulletin");
         QTest::addColumn<QString>("savedAfter");
         QTest::addColumn<QString>("opened");
-
-        const QString none, no = "No", yes = "Yes", c9 = "Command9", t2 = "Timer2", about = "about";
+        const auto row = [](const char* name, QByteArray manifest, const char* via,
+                            const char* answer, QString message, QString bulletin,
+                            const char* saved = "8.0.9", const char* savedAfter = "8.0.9",
+                            const char* opened = "") {
+            QTest::newRow(name) << manifest << QString(saved) << QString(via) << QString(answer)
+                                << message << bulletin << QString(savedAfter) << QString(opened);
+        };
+        const QString none, news = noNews("8.0.9"), offer = bulletin("8.1.0", false);
         const QByteArray other = "Otherproduct 2.0. current version=2.5\r\n";
-        QTest::newRow("8.0.10 is not newer than 8.0.9 (about box)")
-            << entry("8.0.10") << "8.0.9" << about << no << noNews("8.0.9") << none << "8.0.9"
-            << none;
-        QTest::newRow("automatic, first time")
-            << other + entry("8.1.0") << "8.0.9" << t2 << no << none << bulletin("8.1.0", true)
-            << "8.1.0" << none;
-        QTest::newRow("automatic, announced before")
-            << entry("8.1.0") << "8.1.0" << t2 << no << none << none << "8.1.0" << none;
-        QTest::newRow("manual offers it again, yes opens the download")
-            << entry("8.1.0", "https://dl.example/pw.deb") << "8.1.0" << c9 << yes << none
-            << bulletin("8.1.0", false) << "8.1.0"
-            << "https://dl.example/pw.deb";
-        QTest::newRow("missing scheme gets http")
-            << entry("8.1.0") << "8.0.9" << c9 << yes << none << bulletin("8.1.0", false) << "8.1.0"
-            << "http://dl.example/pw.deb";
-        QTest::newRow("hostile scheme is never opened")
-            << entry("8.1.0", "javascript:alert(1)//http://x") << "8.0.9" << c9 << yes << none
-            << bulletin("8.1.0", false) << "8.1.0" << none;
-        QTest::newRow("new major release, manual")
-            << entry("9.0.0") << "8.0.9" << c9 << no << none << none << "8.0.9" << none;
-        QTest::newRow("product in another letter case")
-            << QByteArray("PAGEWARDEN 8.0. current version=8.1.0\r\n") << "8.0.9" << c9 << no
-            << none << none << "8.0.9" << none;
-        QTest::newRow("entry without CR LF")
-            << QByteArray("Pagewarden 8.0. current version=8.1.0") << "8.0.9" << c9 << no << none
-            << none << "8.0.9" << none;
-        QTest::newRow("no network, automatic")
-            << QByteArray("-") << "8.0.9" << t2 << no << none << none << "8.0.9" << none;
-        QTest::newRow("no network, manual")
-            << QByteArray("-") << "8.0.9" << c9 << no << noNews("8.0.9") << none << "8.0.9" << none;
-        QTest::newRow("redirect to http is followed")
-            << QByteArray("redirect:SERVER/real.txt") << "8.0.9" << c9 << no << none
-            << bulletin("8.1.0", false) << "8.1.0" << none;
-        QTest::newRow("redirect to another scheme is not")
-            << QByteArray("redirect:ftp://127.0.0.1/real.txt") << "8.0.9" << c9 << no
-            << noNews("8.0.9") << none << "8.0.9" << none;
-        QTest::newRow("only the first 64 KiB are read")
-            << QByteArray(70000, 'x') + entry("8.1.0") << "8.0.9" << c9 << no << noNews("8.0.9")
-            << none << "8.0.9" << none;
+        row("8.0.10 is not newer than 8.0.9 (about box)", entry("8.0.10"), "about", "No", news,
+            none);
+        row("automatic, first time", other + entry("8.1.0"), "Timer2", "No", none,
+            bulletin("8.1.0", true), "8.0.9", "8.1.0");
+        row("automatic, announced before", entry("8.1.0"), "Timer2", "No", none, none, "8.1.0",
+            "8.1.0");
+        row("manual offers it again, yes opens the download",
+            entry("8.1.0", "https://dl.example/pw.deb"), "Command9", "Yes", none, offer, "8.1.0",
+            "8.1.0", "https://dl.example/pw.deb");
+        row("missing scheme gets http", entry("8.1.0"), "Command9", "Yes", none, offer, "8.0.9",
+            "8.1.0", "http://dl.example/pw.deb");
+        row("hostile scheme is never opened", entry("8.1.0", "javascript:alert(1)//http://x"),
+            "Command9", "Yes", none, offer, "8.0.9", "8.1.0");
+        row("new major release, manual", entry("9.0.0"), "Command9", "No", none, none);
+        row("product in another letter case", "PAGEWARDEN 8.0. current version=8.1.0\r\n",
+            "Command9", "No", none, none);
+        row("entry without CR LF", "Pagewarden 8.0. current version=8.1.0", "Command9", "No", none,
+            none);
+        row("no network, automatic", "-", "Timer2", "No", none, none);
+        row("no network, manual", "-", "Command9", "No", news, none);
+        row("redirect to http is followed", "redirect:SERVER/real.txt", "Command9", "No", none,
+            offer, "8.0.9", "8.1.0");
+        row("redirect to another scheme is not", "redirect:ftp://127.0.0.1/real.txt", "Command9",
+            "No", news, none);
+        row("only the first 64 KiB are read", QByteArray(70000, 'x') + entry("8.1.0"), "Command9",
+            "No", news, none);
     }
     void checks() {
         QFETCH(QByteArray, manifest);
@@ -231,9 +217,6 @@ private slots:
 
     // Damaged and hostile manifests: never a crash, and nothing but web addresses is opened.
     void randomAndTruncatedManifests() {
-        LocalHttpServer server;
-        QVERIFY(server.start());
-        Rig rig(server.url(""));
         const QByteArray good = "Other 1.0. current version=1\r\n" + entry("8.1.0");
         QList<QByteArray> pieces = QByteArray("Pagewarden 8.0.|pagewarden 8.0.|current version=|"
                                               "update size=|update module=|\r\n|8.| |\xff|"
@@ -241,27 +224,28 @@ private slots:
                                        .split('|');
         pieces << QByteArray(1, '\0');
         QRandomGenerator random(14);
-        QList<QByteArray> manifests{good};
-        for (qsizetype cut = 0; cut <= good.size(); cut += 4)
+        QList<QByteArray> manifests;
+        for (qsizetype cut = 0; cut <= good.size(); ++cut)
             manifests << good.left(cut);
-        for (int i = 0; i < 60; ++i) {
+        for (int i = 0; i < 2000; ++i) {
             QByteArray m;
             for (int n = random.bounded(1, 14); n > 0; --n)
                 m += random.bounded(3) == 0 ? QByteArray::number(random.generate(), 36)
                                             : pieces.at(random.bounded(pieces.size()));
             manifests << m;
         }
+        int read = 0;
         for (const QByteArray& m : manifests) {
-            server.setPage(manifestPath, m, "application/octet-stream");
-            if (rig.f.store->savedProductVersion != "8.0.9")
-                rig.setSaved("8.0.9"); // only after a bulletin moved it: each write costs
-            QVERIFY2(rig.run("Command9", "Yes"), m.toPercentEncoding().constData());
+            ManifestValues values;
+            if (readManifestEntry(QString::fromUtf8(m), "Pagewarden 8.0", values) !=
+                ManifestLookup::EntryRead)
+                continue;
+            ++read;
+            if (const std::optional<QUrl> url = webAddress(values.updateLocation))
+                QVERIFY2(url->scheme() == "http" || url->scheme() == "https",
+                         qPrintable(url->toString()));
         }
-        for (const QString& address : rig.pages.opened) {
-            const QUrl url(address);
-            QVERIFY2(url.scheme() == "http" || url.scheme() == "https", qPrintable(address));
-        }
-        QVERIFY(rig.f.tp.processExit.exits > 0); // some of them did offer an update
+        QVERIFY(read > 1); // some of them did name an update
     }
 
     // Started hidden, the program asks the vendor's site about 10 s after the load; a manifest
