@@ -135,6 +135,7 @@ private slots:
         // "Start" closes the options panel first and hides the window half a second later.
         p.button("Command4")->click();
         QCOMPARE(p.button("Command4")->text(), QStringLiteral("Hide Options"));
+        QVERIFY(!p.c().timer("Timer1")->isEnabled()); // the options leave "Start" alone
         const double pressed = p.tp.clock.now();
         if (byPicture)
             p.picture("Image6")->click();
