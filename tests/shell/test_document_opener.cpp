@@ -1,5 +1,6 @@
 #include "platform/WebPageOpener.h"
 #include "shell/DocumentOpener.h"
+#include "shell/UrlTokens.h"
 #include "support/Recorders.h"
 #include "support/TestMain.h"
 
@@ -31,23 +32,35 @@ class TestDocumentOpener : public QObject {
     Q_OBJECT
 
 private slots:
-    // How each way out of the program ends: the page opened (after the vendor's start page), or
-    // the message shown instead.
+    // Each way out of the program: the page opened after the vendor's start page, or a message.
     void opens_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("opened");
         QTest::addColumn<QString>("message");
-        // opened "-": nothing is opened.
+        QTest::addColumn<QString>("failure"); // the browser's answer
         const auto row = [](const char* name, QString how, QString target, QString opened,
-                            QString message = {}) {
+                            QString message = {}, QString failure = {}) {
             QTest::newRow(name) << how << target
                                 << (opened == "-" ? QString() : "http://vendor.example > " + opened)
-                                << message;
+                                << message << failure;
         };
+        // A page that cannot be reached is told in plain words, once, with the address.
+        const auto fails = [&](const char* name, QString failure, QString reason) {
+            const QString page = "http://p.example/h.htm";
+            row(name, "web", page, page,
+                reason.startsWith("No ") ? reason
+                                         : "The page " + page + " could not be opened: " + reason,
+                failure);
+        };
+        fails("unknown server", "net::ERR_NAME_NOT_RESOLVED (http://p.example/h.htm)",
+              "its server p.example was not found.");
+        fails("offline", "net::ERR_INTERNET_DISCONNECTED",
+              "this computer is not connected to the internet.");
+        fails("unknown code", "net::ERR_SOMETHING_NEW", "the browser could not load it.");
+        fails("words already", "No browser is guarded just now.",
+              "No browser is guarded just now.");
         row("plain", "web", "http://a.example/", "http://a.example/");
-        row("'file' in it: not decoded", "web", "http://a.example/profile_lftp_",
-            "http://a.example/profile_lftp_");
         row("empty: the start page only", "web", "", "");
         row("a file address is refused", "web", "file:///etc/passwd", "-",
             "\"file:///etc/passwd\" is not a web address, so it is not opened. Only addresses "
@@ -55,7 +68,6 @@ private slots:
         row("other kinds do nothing", "WEB", "http://a.example/", "-");
         // For "help" the target is the product page's address as the settings give it.
         row("help", "help", "www.vendor.example/pw.htm", "http://www.vendor.example/pw.htm");
-        row("help, text before http", "help", "go to http://p.example/", "http://p.example/");
         row("help, anti-hijacker", "help#", "https://p.example/",
             "https://p.example/#antihijackerhelp");
         row("help, not a web page", "help", "about:help", "-",
@@ -63,8 +75,6 @@ private slots:
             "section Advanced of the settings file to the page's http:// or https:// address.");
         row("vendor page", "vendor", "www.vendor.example/popups",
             "http://www.vendor.example/popups_en.htm");
-        row("vendor page, https", "vendor", "https://www.vendor.example/popups",
-            "https://www.vendor.example/popups_en.htm");
         row("vendor page, other scheme", "vendor", "ftp://vendor.example/x", "-",
             "\"ftp://vendor.example/x_en.htm\" is not a web address, so it is not opened.");
     }
@@ -73,7 +83,9 @@ private slots:
         QFETCH(QString, target);
         QFETCH(QString, opened);
         QFETCH(QString, message);
+        QFETCH(QString, failure);
         Opener o;
+        o.pages.failure = failure;
         if (how.startsWith(QLatin1String("help"))) {
             o.opener.productPageUrl = target;
             o.opener.openWebHelp(how.endsWith('#') ? QStringLiteral("#antihijackerhelp") : "");
@@ -83,35 +95,8 @@ private slots:
             o.opener.OpenDocument(how, target);
         QCOMPARE(o.pages.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
         QCOMPARE(o.messages.texts, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(o.messages.titles, QStringList(o.messages.texts.size(), "Pagewarden 8.0"));
         QVERIFY(o.files.isEmpty());
-    }
-
-    // A page that cannot be reached is told in plain words, once, with the address.
-    void failures_data() {
-        QTest::addColumn<QString>("failure");
-        QTest::addColumn<QString>("message");
-        const auto row = [](const char* name, QString failure, QString reason) {
-            QTest::newRow(name) << failure
-                                << reason.prepend(
-                                       QStringLiteral("The page http://p.example/h.htm could not "
-                                                      "be opened: "));
-        };
-        row("unknown server", "net::ERR_NAME_NOT_RESOLVED (http://p.example/h.htm)",
-            "its server p.example was not found.");
-        row("offline", "net::ERR_INTERNET_DISCONNECTED",
-            "this computer is not connected to the internet.");
-        row("a code we do not know", "net::ERR_SOMETHING_NEW", "the browser could not load it.");
-        QTest::newRow("words already") << QString("No browser is guarded just now.")
-                                       << QString("No browser is guarded just now.");
-    }
-    void failures() {
-        QFETCH(QString, failure);
-        QFETCH(QString, message);
-        Opener o;
-        o.pages.failure = failure;
-        o.opener.OpenDocument(QStringLiteral("web"), QStringLiteral("http://p.example/h.htm"));
-        QCOMPARE(o.messages.texts, QStringList{message});
-        QCOMPARE(o.messages.titles, QStringList{"Pagewarden 8.0"});
     }
 
     // Files go only to the desktop's opener, all in the folder of the first file ever opened.
@@ -126,6 +111,26 @@ private slots:
         QCOMPARE(o.messages.texts.size(), 2); // the last two are not files here
         QVERIFY(o.messages.texts.last().contains(QStringLiteral("is not a file")));
         QVERIFY(o.pages.opened.isEmpty());
+    }
+
+    void urlTokensAndWebAddresses() {
+        // Text, mode, decoded: parentheses only in addresses, no token formed by a replacement.
+        for (const QStringList& t : QList<QStringList>{{"a_dblq_b", "http", "a\"b"},
+                                                       {"x_lftp_y_rtp_z", "http", "x(y)z"},
+                                                       {"x_lftp_y_rtp_", "file", "x_lftp_y_rtp_"},
+                                                       {"a_vbr_b_sglq_c", "file", "a|b'c"},
+                                                       {"_vbr_sglq_", "http", "|sglq_"},
+                                                       {"_DBLQ_", "http", "_DBLQ_"}})
+            QCOMPARE(DecodeUrlTokens(t[0], t[1]), t[2]);
+        // What logged entries, the help page and the vendor's pages may open: "" = refused.
+        for (const auto& [text, address] :
+             {std::pair{"www.example.com/page", "http://www.example.com/page"},
+              {"see: http://a.example/", "http://a.example/"},
+              {"https://a.example/", "https://a.example/"},
+              {"file:///etc/passwd", ""},
+              {"javascript:alert(1)", ""},
+              {"http://", ""}})
+            QCOMPARE(webAddressOf(text).value_or(QString()), QString(address));
     }
 };
 
