@@ -1,37 +1,16 @@
-// The adapter against a real, headless Chromium on loopback. Each test starts its own browser
-// (and its own adapter) and stops both again, also when it fails.
-#include "platform/ChromiumBrowser.h"
+// The adapter against a real, headless Chromium on loopback, for what only a real browser shows;
+// the mirror's details are checked against recorded conversations in test_chromium_pages.
+#include "e2e/ChromiumFixture.h"
 #include "platform/ChromiumNavigation.h"
 #include "platform/ChromiumPages.h"
-#include "support/ChromiumProcess.h"
-#include "support/DevToolsDriver.h"
-#include "support/LocalHttpServer.h"
 #include "support/ProtocolScript.h"
 #include "support/TestMain.h"
 
-#include <QElapsedTimer>
-#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <csignal>
-#include <memory>
-#include <signal.h>
-
-// Same as QTRY_VERIFY_WITH_TIMEOUT, for helpers that return a value.
-#define QTRY_VERIFY_WITH_TIMEOUT_RET(expr, timeout)                                                \
-    do {                                                                                           \
-        QDeadlineTimer deadline_(timeout);                                                         \
-        while (!(expr) && !deadline_.hasExpired())                                                 \
-            QTest::qWait(20);                                                                      \
-        if (!(expr)) {                                                                             \
-            qWarning("timed out waiting for %s", #expr);                                           \
-            return false;                                                                          \
-        }                                                                                          \
-    } while (false)
 
 namespace {
-
-const int kWait = 30000; // generous: two cores shared with other builds
 
 // A page whose whole top-left corner is one button running `onclick`.
 QString buttonPage(const QString& onclick) {
@@ -40,598 +19,418 @@ QString buttonPage(const QString& onclick) {
         .arg(onclick.toHtmlEscaped());
 }
 
+bool isPopup(ChromiumBrowser& browser, WindowKey key) {
+    return browser.hasOpener(key).value_or(false) && !browser.menuBar(key).value_or(true);
+}
+
 } // namespace
 
-class TestChromiumBrowser : public QObject {
+class TestChromiumBrowser : public ChromiumFixture {
     Q_OBJECT
 
-private:
-    LocalHttpServer m_server;
-    std::unique_ptr<ChromiumProcess> m_chromium;
-    std::unique_ptr<ChromiumBrowser> m_browser;
-    std::unique_ptr<DevToolsDriver> m_driver;
-    QString m_tabSession;                     // the driver's session on the first tab
     std::unique_ptr<QTemporaryDir> m_profile; // of a browser the adapter launches; outlives it
+    std::unique_ptr<ChromiumBrowser> m_launched;
 
-    QString newProfileFolder() {
+    // The adapter launching a browser of its own.
+    bool launch(int heartbeatMs = 5000, int retryMs = 1000) {
         m_profile = std::make_unique<QTemporaryDir>();
-        return m_profile->path() + QStringLiteral("/browser-profile");
-    }
-
-    // A browser on a loopback port, the adapter attached to it and the driver's hands on its
-    // first tab, which shows `path`.
-    bool startAttached(const QString& path, const QStringList& extraArguments = {}) {
-        m_chromium = std::make_unique<ChromiumProcess>();
-        if (!m_chromium->start(extraArguments)) {
-            qWarning() << "chromium:" << m_chromium->lastError();
-            return false;
-        }
         BrowserConnectionOptions options;
-        options.endpoint = m_chromium->endpoint();
-        options.launch = false;
-        m_browser = std::make_unique<ChromiumBrowser>(options);
-        m_browser->start();
-        QTRY_VERIFY_WITH_TIMEOUT_RET(m_browser->isGuarding() && m_browser->count() == 1, kWait);
-        m_driver = std::make_unique<DevToolsDriver>();
-        if (!m_driver->connectTo(m_chromium->endpoint()))
-            return false;
-        return showInFirstTab(path);
+        options.attach = false; // never pick up some other browser on 9222
+        options.profileFolder = m_profile->path() + QStringLiteral("/browser-profile");
+        options.extraArguments = ChromiumProcess::quietArguments();
+        options.heartbeatMs = heartbeatMs;
+        options.firstRetryMs = retryMs;
+        options.maxRetryMs = 2 * retryMs;
+        m_launched = std::make_unique<ChromiumBrowser>(options);
+        m_launched->start();
+        return QTest::qWaitFor([&] { return m_launched->isGuarding(); }, 60000) &&
+               QTest::qWaitFor([&] { return m_launched->count().value_or(0) >= 1; }, kWait);
     }
 
-    bool showInFirstTab(const QString& path) {
-        const QString tab = m_driver->findPage(QStringLiteral("about:blank"));
-        if (tab.isEmpty())
-            return false;
-        m_tabSession = m_driver->attach(tab);
-        if (m_tabSession.isEmpty())
-            return false;
-        m_driver->call(QStringLiteral("Page.navigate"),
-                       QJsonObject{{QStringLiteral("url"), m_server.url(path)}}, m_tabSession);
-        return m_driver->waitUntilShown(m_tabSession, m_server.url(path)) &&
-               waitForTitleOfOnlyWindow();
+    // Opens `url` through the adapter as Pagewarden opens its own pages; gives the failure text.
+    QString openPage(ChromiumBrowser& browser, const QString& url) {
+        std::optional<QString> failure;
+        browser.openPage(server.url("/tab.html"), url,
+                         [&](bool ok, const QString& why) { failure = ok ? QString() : why; });
+        return QTest::qWaitFor([&] { return failure.has_value(); }, 60000) ? *failure : "no answer";
     }
 
-    bool waitForTitleOfOnlyWindow() {
-        QDeadlineTimer deadline(kWait);
-        while (!deadline.hasExpired()) {
-            const auto keys = m_browser->enumerate();
-            if (keys.size() == 1 &&
-                m_browser->documentTitle(keys.first()).value_or(QString()) != QString() &&
-                m_browser->isHtmlDocument(keys.first()).value_or(false))
-                return true;
-            QTest::qWait(20);
-        }
-        return false;
-    }
-
-    // The keys that were not there before.
-    QList<WindowKey> newKeys(const QList<WindowKey>& before) {
-        QList<WindowKey> added;
-        for (WindowKey key : m_browser->enumerate()) {
-            if (!before.contains(key))
-                added.append(key);
-        }
-        return added;
-    }
-
-    bool isPopup(WindowKey key) {
-        return m_browser->hasOpener(key).value_or(false) && !m_browser->menuBar(key).value_or(true);
+    bool anyWindowTitled(ChromiumBrowser& browser, const QString& title) {
+        return QTest::qWaitFor(
+            [&] {
+                for (WindowKey key : browser.enumerate()) {
+                    if (browser.documentTitle(key) == std::optional<QString>(title))
+                        return true;
+                }
+                return false;
+            },
+            kWait);
     }
 
 private slots:
     void initTestCase() {
         if (ChromiumProcess::executable().isEmpty())
             QSKIP("no Chromium-family browser installed");
-        QVERIFY(m_server.start());
-        m_server.setHtml("/opener.html", "Opener",
-                         buttonPage("window.open('/popup.html', 'ad', 'width=320,height=240')"));
-        m_server.setHtml("/popup.html", "Popup Ad", "<p>buy now</p>");
-        m_server.setHtml(
+        QVERIFY(server.start());
+        server.setHtml("/opener.html", "Opener",
+                       buttonPage("window.open('/popup.html', 'ad', 'width=320,height=240')"));
+        server.setHtml("/popup.html", "Popup Ad", "<p>buy now</p>");
+        server.setHtml(
             "/cross-opener.html", "Cross Opener",
             buttonPage(QStringLiteral("window.open('%1', 'ad', 'width=320,height=240')")
-                           .arg(m_server.url("/popup.html").replace("127.0.0.1", "localhost"))));
-        m_server.setHtml("/links.html", "Links",
-                         "<a href=\"/tab.html\" target=\"_blank\" style=\"display:block;"
-                         "position:fixed;left:0;top:0;width:300px;height:300px\">tab</a>");
-        m_server.setHtml("/tab.html", "A Tab", "<p>tab</p>");
-        m_server.setHtml("/landed.html", "Landed", "<p>landed</p>");
-        m_server.setHtml("/counted.html", "Counted", "<p>counted</p>");
-        m_server.setHtml(
-            "/flood.html", "Flood",
-            buttonPage("for (let i = 0; i < 50; ++i) window.open('/popup.html?n=' + i, "
-                       "'flood' + i, 'width=200,height=200')"));
-        m_server.setPage("/plain.txt", "just text", "text/plain");
-        m_server.setHtml("/slow.html", "Slow Ad", "<p>at last</p>");
-        m_server.setDelay("/slow.html", 1500);
+                           .arg(server.url("/popup.html").replace("127.0.0.1", "localhost"))));
+        server.setHtml("/links.html", "Links",
+                       "<a href=\"/tab.html\" target=\"_blank\" style=\"display:block;"
+                       "position:fixed;left:0;top:0;width:300px;height:300px\">tab</a>");
+        server.setHtml("/tab.html", "A Tab", "<p>tab</p>");
+        server.setHtml("/landed.html", "Landed", "<p>landed</p>");
+        server.setHtml("/counted.html", "Counted", "<p>counted</p>");
+        server.setHtml("/flood.html", "Flood",
+                       buttonPage("for (let i = 0; i < 50; ++i) window.open('/popup.html?n=' + i, "
+                                  "'flood' + i, 'width=200,height=200')"));
+        server.setPage("/plain.txt", "just text", "text/plain");
+        server.setHtml("/slow.html", "Slow Ad", "<p>at last</p>");
+        server.setDelay("/slow.html", 1500);
     }
 
     void cleanup() {
-        m_driver.reset();
-        m_browser.reset();
-        m_chromium.reset(); // stops (kills, if need be) the browser
+        m_launched.reset();
+        stop();
         m_profile.reset();
     }
 
-    void popupOpenedByClick_isAPopupWithItsAddressAndTitle_andQuitClosesIt() {
-        QVERIFY(startAttached("/opener.html"));
-        const QList<WindowKey> before = m_browser->enumerate();
+    void clickedPopup_isAPopupWithItsAddressAndTitle_andQuitClosesIt_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("host"); // a popup on another site runs in its own renderer
+        QTest::newRow("same site") << "/opener.html"
+                                   << "127.0.0.1";
+        QTest::newRow("other site") << "/cross-opener.html"
+                                    << "localhost";
+    }
+
+    void clickedPopup_isAPopupWithItsAddressAndTitle_andQuitClosesIt() {
+        QFETCH(QString, page);
+        QFETCH(QString, host);
+        QVERIFY(start(page));
+        ChromiumBrowser& browser = rig->browser;
+        const QList<WindowKey> before = browser.enumerate();
         const WindowKey opener = before.first();
-        QCOMPARE(m_browser->menuBar(opener), std::optional<bool>(true));
-        QCOMPARE(m_browser->hasOpener(opener), std::optional<bool>(false));
-        QSignalSpy countChanges(m_browser.get(), &BrowserWindows::countChanged);
+        QVERIFY(!isPopup(browser, opener));
+        QVERIFY(driver->click(tab, 100, 100));
+        QTRY_COMPARE_WITH_TIMEOUT(browser.count(), std::optional<int>(2), kWait);
+        const WindowKey popup = newKeys(before).first();
+        QVERIFY(isPopup(browser, popup));
+        QCOMPARE(browser.visible(popup), std::optional<bool>(true));
+        const QString address = server.url("/popup.html").replace("127.0.0.1", host);
+        QTRY_COMPARE_WITH_TIMEOUT(browser.documentTitle(popup), std::optional<QString>("Popup Ad"),
+                                  kWait);
+        QCOMPARE(browser.documentUrl(popup), std::optional<QString>(address));
+        QCOMPARE(browser.locationUrl(popup), std::optional<QString>(address));
+        QVERIFY(browser.handle(popup).has_value()); // a popup is a window of its own
+        QVERIFY(browser.handle(popup) != browser.handle(opener));
 
-        QVERIFY(m_driver->click(m_tabSession, 100, 100));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
-        QVERIFY(countChanges.size() >= 1);
-        const QList<WindowKey> added = newKeys(before);
-        QCOMPARE(added.size(), 1);
-        const WindowKey popup = added.first();
-        QCOMPARE(m_browser->hasOpener(popup), std::optional<bool>(true));
-        QCOMPARE(m_browser->menuBar(popup), std::optional<bool>(false));
-        QCOMPARE(m_browser->visible(popup), std::optional<bool>(true));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->locationUrl(popup),
-                                  std::optional<QString>(m_server.url("/popup.html")), kWait);
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(popup),
-                                  std::optional<QString>("Popup Ad"), kWait);
-        QCOMPARE(m_browser->documentUrl(popup),
-                 std::optional<QString>(m_server.url("/popup.html")));
-        QCOMPARE(m_browser->isHtmlDocument(popup), std::optional<bool>(true));
-        // A popup is a window of its own.
-        QVERIFY(m_browser->handle(popup).has_value());
-        QVERIFY(m_browser->handle(popup) != m_browser->handle(opener));
-
-        QVERIFY(m_browser->quit(popup));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), kWait);
-        QVERIFY(!m_browser->enumerate().contains(popup));
-        QTRY_COMPARE_WITH_TIMEOUT(m_driver->pageIds().size(), 1, kWait);
+        QVERIFY(browser.quit(popup));
+        QTRY_COMPARE_WITH_TIMEOUT(driver->pageIds().size(), 1, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(browser.enumerate(), before, kWait);
         // A closed window is gone for every operation.
-        QVERIFY(!m_browser->locationUrl(popup));
-        QVERIFY(!m_browser->menuBar(popup));
-        QVERIFY(!m_browser->quit(popup));
-        QCOMPARE(m_browser->enumerate(), before);
+        QVERIFY(!browser.locationUrl(popup));
+        QVERIFY(!browser.quit(popup));
     }
 
     void tourOfNewWindows_recordedForTheMirrorTests() {
         // The mirror on a connection of its own whose conversation is written down: with
-        // PAGEWARDEN_RECORD_TO set it is saved as tests/data/new_windows.json for the mirror's
-        // tests, which check each stop of the tour in detail.
-        QVERIFY(startAttached("/links.html"));
+        // PAGEWARDEN_RECORD_TO set it is saved as tests/data/new_windows.json, which
+        // test_chromium_pages checks stop by stop.
+        QVERIFY(start("/links.html"));
         DevToolsDriver recording;
-        QVERIFY(recording.connectTo(m_chromium->endpoint(), true));
+        QVERIFY(recording.connectTo(chromium->endpoint(), true));
         RecordingTransport& script = *recording.recorder();
         ChromiumPages pages;
         pages.attach(recording.client());
         QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 1, kWait);
-        const WindowKey tab = pages.keys().first();
-        QTRY_COMPARE_WITH_TIMEOUT(pages.find(tab)->documentTitle, QString("Links"), kWait);
+        const WindowKey first = pages.keys().first();
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(first)->documentTitle, QString("Links"), kWait);
         script.mark("attached");
-        const auto act = [&](const QString& js) {
-            m_driver->client()->send("Runtime.evaluate",
-                                     QJsonObject{{"expression", js}, {"userGesture", true}},
-                                     m_tabSession);
+        const auto last = [&] { return pages.find(pages.keys().last()); };
+        const auto openAndClose = [&](const QString& js, const QString& title,
+                                      const QString& mark) {
+            act(js);
+            QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 2, kWait);
+            if (mark == "popup") {
+                script.mark("popup");
+                QCOMPARE(pages.readTitle(pages.keys().last()), QString()); // not come yet
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(last()->documentTitle, title, kWait);
+            script.mark(mark == "popup" ? "loaded" : mark);
+            const QString id = last()->targetId;
+            QVERIFY(pages.close(pages.keys().last()));
+            QTRY_VERIFY_WITH_TIMEOUT(!pages.page(id), kWait);
+            if (mark == "popup")
+                script.mark("closed");
         };
-
-        act("window.open('/slow.html', 'ad', 'width=320,height=240')");
-        QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 2, kWait);
-        script.mark("popup");
-        const WindowKey popup = pages.keys().last();
-        const QString popupId = pages.find(popup)->targetId;
-        QCOMPARE(pages.find(popup)->shownAddress(), m_server.url("/slow.html"));
-        QCOMPARE(pages.readTitle(popup), QString()); // its page has not come yet
-        QTRY_COMPARE_WITH_TIMEOUT(pages.find(popup)->documentTitle, QString("Slow Ad"), kWait);
-        script.mark("loaded");
-        QVERIFY(pages.close(popup));
-        QCOMPARE(pages.keys(), QList<WindowKey>{tab});
-        QTRY_VERIFY_WITH_TIMEOUT(!pages.page(popupId), kWait);
-        script.mark("closed");
-
-        act("window.open('/popup.html', 'x', 'noopener,width=320,height=240')");
-        QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 2, kWait);
-        QTRY_COMPARE_WITH_TIMEOUT(pages.find(pages.keys().last())->documentTitle,
-                                  QString("Popup Ad"), kWait);
-        script.mark("noopener");
-        QVERIFY(pages.close(pages.keys().last()));
-
-        act("document.querySelector('a').click()");
-        QTRY_COMPARE_WITH_TIMEOUT(pages.count(), 2, kWait);
-        QTRY_COMPARE_WITH_TIMEOUT(pages.find(pages.keys().last())->documentTitle, QString("A Tab"),
-                                  kWait);
-        script.mark("tab");
-        QVERIFY(pages.close(pages.keys().last()));
-
-        QVERIFY(pages.navigation().navigate(*pages.find(tab), m_server.url("/plain.txt")));
-        QTRY_COMPARE_WITH_TIMEOUT(pages.find(tab)->mimeType, QString("text/plain"), kWait);
+        openAndClose("window.open('/slow.html', 'ad', 'width=320,height=240')", "Slow Ad", "popup");
+        QVERIFY(!QTest::currentTestFailed());
+        openAndClose("window.open('/popup.html', 'x', 'noopener,width=320,height=240')", "Popup Ad",
+                     "noopener");
+        QVERIFY(!QTest::currentTestFailed());
+        openAndClose("document.querySelector('a').click()", "A Tab", "tab");
+        QVERIFY(!QTest::currentTestFailed());
+        QVERIFY(pages.navigation().navigate(*pages.find(first), server.url("/plain.txt")));
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(first)->mimeType, QString("text/plain"), kWait);
         script.mark("text");
-        QVERIFY(pages.navigation().navigate(*pages.find(tab), m_server.url("/opener.html")));
-        QTRY_COMPARE_WITH_TIMEOUT(pages.find(tab)->documentTitle, QString("Opener"), kWait);
+        QVERIFY(pages.navigation().navigate(*pages.find(first), server.url("/opener.html")));
+        QTRY_COMPARE_WITH_TIMEOUT(pages.find(first)->documentTitle, QString("Opener"), kWait);
         script.mark("navigated");
-        m_driver->client()->send(QStringLiteral("Page.crash"), {}, m_tabSession);
-        QTRY_VERIFY_WITH_TIMEOUT(pages.find(tab)->crashed, kWait);
+        driver->client()->send(QStringLiteral("Page.crash"), {}, tab);
+        QTRY_VERIFY_WITH_TIMEOUT(pages.find(first)->crashed, kWait);
         script.mark("crashed");
         const QString folder = qEnvironmentVariable("PAGEWARDEN_RECORD_TO");
         if (!folder.isEmpty())
             QVERIFY(script.save(folder + QStringLiteral("/new_windows.json")));
     }
 
-    void crossSitePopup_isAPopupToo() {
-        // Ads open on other sites; the popup then runs in a renderer process of its own.
-        QVERIFY(startAttached("/cross-opener.html"));
-        const QList<WindowKey> before = m_browser->enumerate();
-        QVERIFY(m_driver->click(m_tabSession, 100, 100));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
-        const WindowKey popup = newKeys(before).first();
-        QCOMPARE(m_browser->hasOpener(popup), std::optional<bool>(true));
-        QCOMPARE(m_browser->menuBar(popup), std::optional<bool>(false));
-        const QString address = m_server.url("/popup.html").replace("127.0.0.1", "localhost");
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentUrl(popup), std::optional<QString>(address),
-                                  kWait);
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(popup),
-                                  std::optional<QString>("Popup Ad"), kWait);
-        QVERIFY(m_browser->quit(popup));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), kWait);
-    }
-
     void handles_tellWindowsOpenBeforeFromWindowsOpenedAfter() {
-        QVERIFY(startAttached("/links.html"));
-        const WindowKey first = m_browser->enumerate().first();
-        const auto firstHandle = m_browser->handle(first);
+        QVERIFY(start("/links.html"));
+        ChromiumBrowser& browser = rig->browser;
+        const WindowKey first = browser.enumerate().first();
+        const auto firstHandle = browser.handle(first);
         QVERIFY(firstHandle.has_value());
 
-        // A window opened the way Pagewarden opens web pages: a new window, a new handle, told
-        // as ours before a waiting pass is woken by it.
+        // A window Pagewarden opens: a new window, a new handle, told as ours before a waiting
+        // pass is woken by it.
         QList<qint64> ours;
         qsizetype changesWhenTold = -1;
-        QSignalSpy changes(m_browser.get(), &BrowserWindows::countChanged);
-        connect(m_browser.get(), &ChromiumBrowser::ownWindowOpened, this, [&](qint64 handle) {
+        QSignalSpy changes(&browser, &BrowserWindows::countChanged);
+        connect(&browser, &ChromiumBrowser::ownWindowOpened, this, [&](qint64 handle) {
             ours << handle;
             changesWhenTold = changes.size();
         });
-        bool opened = false;
-        QString failure;
-        m_browser->openPage(m_server.url("/tab.html"), m_server.url("/counted.html"),
-                            [&](bool ok, const QString& why) {
-                                opened = ok;
-                                failure = why;
-                            });
-        QTRY_VERIFY_WITH_TIMEOUT(opened || !failure.isEmpty(), kWait);
-        QVERIFY2(opened, qPrintable(failure));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
+        const QString failure = openPage(browser, server.url("/counted.html"));
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QTRY_COMPARE_WITH_TIMEOUT(browser.count(), std::optional<int>(2), kWait);
         const WindowKey window = newKeys({first}).first();
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(window),
-                                  std::optional<QString>("Counted"), kWait);
-        QVERIFY(m_browser->handle(window).has_value());
-        QVERIFY(m_browser->handle(window) != firstHandle);
-        QCOMPARE(ours, QList<qint64>{*m_browser->handle(window)});
+        QTRY_COMPARE_WITH_TIMEOUT(browser.documentTitle(window), std::optional<QString>("Counted"),
+                                  kWait);
+        QVERIFY(browser.handle(window) != firstHandle);
+        QCOMPARE(ours, QList<qint64>{*browser.handle(window)});
         QCOMPARE(changesWhenTold, 0);
-        QCOMPARE(m_browser->menuBar(window), std::optional<bool>(true));
-        QCOMPARE(m_browser->hasOpener(window), std::optional<bool>(false));
+        QVERIFY(!isPopup(browser, window));
 
         // A tab opened later in the first window shares that window's handle.
-        const QList<WindowKey> before = m_browser->enumerate();
-        QVERIFY(m_driver->click(m_tabSession, 100, 100));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(3), kWait);
-        const WindowKey tab = newKeys(before).first();
-        QCOMPARE(m_browser->handle(tab), firstHandle);
+        const QList<WindowKey> before = browser.enumerate();
+        QVERIFY(driver->click(tab, 100, 100));
+        QTRY_COMPARE_WITH_TIMEOUT(browser.count(), std::optional<int>(3), kWait);
+        const WindowKey newTab = newKeys(before).first();
+        QCOMPARE(browser.handle(newTab), firstHandle);
 
         // Keys are never reused: a window that closes and one that opens get different keys.
-        QVERIFY(m_browser->quit(tab));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
-        QVERIFY(m_driver->click(m_tabSession, 100, 100));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(3), kWait);
-        const WindowKey again = newKeys(before).first();
-        QVERIFY(again != tab);
-        QVERIFY(again > tab);
-    }
-
-    void openPage_reportsAnAddressThatCannotBeOpened() {
-        QVERIFY(startAttached("/links.html"));
-        bool finished = false;
-        bool opened = true;
-        QString failure;
-        m_browser->openPage(m_server.url("/tab.html"), QStringLiteral("http://[not an address"),
-                            [&](bool ok, const QString& why) {
-                                finished = true;
-                                opened = ok;
-                                failure = why;
-                            });
-        QTRY_VERIFY_WITH_TIMEOUT(finished, kWait);
-        QVERIFY(!opened);
-        QVERIFY(!failure.isEmpty());
+        QVERIFY(browser.quit(newTab));
+        QTRY_COMPARE_WITH_TIMEOUT(browser.count(), std::optional<int>(2), kWait);
+        QVERIFY(driver->click(tab, 100, 100));
+        QTRY_COMPARE_WITH_TIMEOUT(browser.count(), std::optional<int>(3), kWait);
+        QVERIFY(newKeys(before).first() > newTab);
+        QVERIFY(!openPage(browser, "http://[not an address").isEmpty());
     }
 
     void navigateThenRefresh_reloadWaitsForTheNavigation() {
-        QVERIFY(startAttached("/links.html"));
-        const WindowKey tab = m_browser->enumerate().first();
-        const int before = m_server.requestCount("/counted.html");
+        QVERIFY(start("/links.html"));
+        ChromiumBrowser& browser = rig->browser;
+        const WindowKey first = browser.enumerate().first();
+        const int before = server.requestCount("/counted.html");
         // Both at once, as the redirect does: the reload must not be lost or refused.
-        QVERIFY(m_browser->navigate(tab, m_server.url("/counted.html")));
-        QVERIFY(m_browser->refresh(tab));
-        QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount("/counted.html"), before + 2, kWait);
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(tab), std::optional<QString>("Counted"),
+        QVERIFY(browser.navigate(first, server.url("/counted.html")));
+        QVERIFY(browser.refresh(first));
+        QTRY_COMPARE_WITH_TIMEOUT(server.requestCount("/counted.html"), before + 2, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(browser.documentTitle(first), std::optional<QString>("Counted"),
                                   kWait);
-        QCOMPARE(m_browser->locationUrl(tab),
-                 std::optional<QString>(m_server.url("/counted.html")));
-        // And a refresh on its own reloads too.
-        QVERIFY(m_browser->refresh(tab));
-        QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount("/counted.html"), before + 3, kWait);
-        QTest::qWait(300);
-        QCOMPARE(m_server.requestCount("/counted.html"), before + 3);
+        // A refresh on its own reloads once.
+        QVERIFY(browser.refresh(first));
+        QTRY_COMPARE_WITH_TIMEOUT(server.requestCount("/counted.html"), before + 3, kWait);
+        QVERIFY(browser.navigate(first, server.url("/landed.html")));
+        QTRY_COMPARE_WITH_TIMEOUT(browser.documentTitle(first), std::optional<QString>("Landed"),
+                                  kWait);
+        QCOMPARE(server.requestCount("/counted.html"), before + 3);
     }
 
     void floodOfFiftyPopups_allSeenAndAllClosed() {
         // One click may open only one popup under the browser's own blocker; the flood needs it
         // off, as an ad page that found a way around it would.
-        QVERIFY(startAttached("/flood.html", {QStringLiteral("--disable-popup-blocking")}));
-        const WindowKey opener = m_browser->enumerate().first();
+        QVERIFY(start("/flood.html", {QStringLiteral("--disable-popup-blocking")}));
+        ChromiumBrowser& browser = rig->browser;
+        const WindowKey opener = browser.enumerate().first();
         QSet<WindowKey> closed;
         // Close popups the moment the mirror shows them, as a blocking pass would.
-        connect(m_browser.get(), &BrowserWindows::countChanged, this, [&] {
-            for (WindowKey key : m_browser->enumerate()) {
-                if (key != opener && !closed.contains(key) && isPopup(key) && m_browser->quit(key))
+        connect(&browser, &BrowserWindows::countChanged, this, [&] {
+            for (WindowKey key : browser.enumerate()) {
+                if (key != opener && !closed.contains(key) && isPopup(browser, key) &&
+                    browser.quit(key))
                     closed.insert(key);
             }
         });
-        // Not waited for: the page's script is busy until the last popup is out.
-        m_driver->client()->send("Runtime.evaluate",
-                                 QJsonObject{{"expression", "document.getElementById('b').click()"},
-                                             {"userGesture", true}},
-                                 m_tabSession);
+        act("document.getElementById('b').click()"); // busy until the last popup is out
         QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 50, 60000);
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), 60000);
-        QTRY_COMPARE_WITH_TIMEOUT(m_driver->pageIds().size(), 1, kWait);
-        QCOMPARE(m_browser->enumerate(), QList<WindowKey>{opener});
+        QTRY_COMPARE_WITH_TIMEOUT(browser.enumerate(), QList<WindowKey>{opener}, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(driver->pageIds().size(), 1, kWait);
     }
 
-    void pageHeldWhenItsHolderDies_staysHeldUntilWeAreBack() {
-        // What happens to a new page held on its about:blank when the client that holds it dies
-        // before resuming it (as our process could).
-        QVERIFY(startAttached("/opener.html"));
-        m_browser.reset(); // only the holder below holds pages now
-        const int loadsBefore = m_server.requestCount("/popup.html");
+    void pageHeldWhenItsHolderDies_isReleasedWhenWeAreBack() {
+        // A new page held on its about:blank by a client that dies before resuming it (as our
+        // process could) stays held; the adapter releases it when it attaches again.
+        QVERIFY(start("/opener.html"));
+        rig.reset();
+        const int loadsBefore = server.requestCount("/popup.html");
         DevToolsDriver holder;
-        QVERIFY(holder.connectTo(m_chromium->endpoint()));
-        QVERIFY(holder
-                    .call(QStringLiteral("Target.setAutoAttach"),
-                          QJsonObject{{QStringLiteral("autoAttach"), true},
-                                      {QStringLiteral("waitForDebuggerOnStart"), true},
-                                      {QStringLiteral("flatten"), true}})
-                    .ok);
-        // The click is sent without waiting for its answer: while the new page is held, so is
-        // the opener's renderer that shares its process, and the release is not acknowledged.
-        for (const char* type : {"mousePressed", "mouseReleased"})
-            m_driver->client()->send(
-                QStringLiteral("Input.dispatchMouseEvent"),
-                QJsonObject{{QStringLiteral("type"), QString::fromLatin1(type)},
-                            {QStringLiteral("x"), 100},
-                            {QStringLiteral("y"), 100},
-                            {QStringLiteral("button"), QStringLiteral("left")},
-                            {QStringLiteral("buttons"), 1},
-                            {QStringLiteral("clickCount"), 1}},
-                m_tabSession);
-        QTRY_COMPARE_WITH_TIMEOUT(m_driver->pageIds().size(), 2, kWait);
-        QTest::qWait(1000);
-        QCOMPARE(m_server.requestCount("/popup.html"), loadsBefore); // held: nothing fetched
+        QVERIFY(holder.connectTo(chromium->endpoint()));
+        QVERIFY(
+            holder
+                .call(QStringLiteral("Target.setAutoAttach"),
+                      {{"autoAttach", true}, {"waitForDebuggerOnStart", true}, {"flatten", true}})
+                .ok);
+        clickSoon(100, 100); // the opener's renderer is held with the page: no answer comes
+        QTRY_COMPARE_WITH_TIMEOUT(driver->pageIds().size(), 2, kWait);
+        QCOMPARE(server.requestCount("/popup.html"), loadsBefore); // held: nothing fetched
         holder.client()->close();
         QTRY_VERIFY_WITH_TIMEOUT(!holder.client()->isOpen(), kWait);
-        // The browser does not let it go by itself: it stays held after its holder is gone.
-        QTest::qWait(2000);
-        QCOMPARE(m_server.requestCount("/popup.html"), loadsBefore);
-        // When we are back we find it still waiting and release it.
-        BrowserConnectionOptions options;
-        options.endpoint = m_chromium->endpoint();
-        options.launch = false;
-        m_browser = std::make_unique<ChromiumBrowser>(options);
-        m_browser->start();
-        QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount("/popup.html"), loadsBefore + 1, kWait);
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
-    }
-
-    void launchedBrowserThatHangs_isReplaced() {
-        BrowserConnectionOptions options;
-        options.attach = false;
-        options.profileFolder = newProfileFolder();
-        options.extraArguments = ChromiumProcess::quietArguments();
-        options.heartbeatMs = 1000;
-        m_browser = std::make_unique<ChromiumBrowser>(options);
-        m_browser->start();
-        QTRY_VERIFY_WITH_TIMEOUT(m_browser->isGuarding(), 60000);
-        QTRY_VERIFY_WITH_TIMEOUT(m_browser->count().value_or(0) >= 1, kWait);
-        const qint64 firstPid = m_browser->connector().browserProcessId();
-        QVERIFY(firstPid > 0);
-        ::kill(static_cast<pid_t>(firstPid), SIGSTOP);
-        // Reads and commands are answered though the browser is frozen.
-        for (WindowKey key : m_browser->enumerate()) {
-            QVERIFY(m_browser->documentTitle(key).has_value());
-            QVERIFY(m_browser->quit(key));
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(!m_browser->isGuarding(), kWait);
-        QVERIFY2(m_browser->status().contains("stopped answering"),
-                 qPrintable(m_browser->status()));
-        QCOMPARE(m_browser->count(), std::optional<int>(0));
-        QTRY_VERIFY_WITH_TIMEOUT(m_browser->isGuarding(), 60000);
-        QVERIFY(m_browser->connector().browserProcessId() != firstPid);
-        QTRY_VERIFY_WITH_TIMEOUT(m_browser->count().value_or(0) >= 1, kWait);
-        // The hung one was ended, not left behind.
-        QTRY_VERIFY_WITH_TIMEOUT(::kill(static_cast<pid_t>(firstPid), 0) != 0, kWait);
+        rig = std::make_unique<GuardedChromium>(chromium->endpoint());
+        QTRY_COMPARE_WITH_TIMEOUT(server.requestCount("/popup.html"), loadsBefore + 1, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(rig->browser.count(), std::optional<int>(2), kWait);
     }
 
     void newWindowNavigatedAtOnceByAnotherClient_arrivesWhereItWasSent() {
-        // Someone else (the user, a page, another tool) sends a brand-new window somewhere the
-        // moment it exists, while we still hold it to read its creation facts.
-        QVERIFY(startAttached("/links.html"));
+        // Someone else sends a brand-new window somewhere the moment it exists, while we still
+        // hold it to read its creation facts.
+        QVERIFY(start("/links.html"));
         for (int i = 0; i < 5; ++i) {
-            const QString targetId =
-                m_driver
-                    ->call(QStringLiteral("Target.createTarget"),
-                           QJsonObject{{QStringLiteral("url"), QStringLiteral("about:blank")}})
-                    .result.value("targetId")
-                    .toString();
-            QVERIFY(!targetId.isEmpty());
-            const QString session = m_driver->attach(targetId);
+            const QString id = driver->call("Target.createTarget", {{"url", "about:blank"}})
+                                   .result.value("targetId")
+                                   .toString();
+            const QString session = driver->attach(id);
             QVERIFY(!session.isEmpty());
-            m_driver->call(QStringLiteral("Page.navigate"),
-                           QJsonObject{{QStringLiteral("url"), m_server.url("/tab.html")}},
-                           session);
-            QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2 + i), kWait);
-            const WindowKey window = m_browser->enumerate().last();
-            QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(window),
+            driver->call("Page.navigate", {{"url", server.url("/tab.html")}}, session);
+            QTRY_COMPARE_WITH_TIMEOUT(rig->browser.count(), std::optional<int>(2 + i), kWait);
+            QTRY_COMPARE_WITH_TIMEOUT(rig->browser.documentTitle(rig->browser.enumerate().last()),
                                       std::optional<QString>("A Tab"), kWait);
         }
     }
 
     void pageNavigatedWhileWeAttach_isReportedWhereItIs() {
-        // The browser has just started and its first tab is sent somewhere while the adapter is
-        // still attaching to it: the mirror must end up with the page's real document.
+        // The first tab is sent somewhere while the adapter is still attaching to it.
         for (int round = 0; round < 2; ++round) {
-            m_chromium = std::make_unique<ChromiumProcess>();
-            QVERIFY(m_chromium->start());
-            BrowserConnectionOptions options;
-            options.endpoint = m_chromium->endpoint();
-            options.launch = false;
-            m_browser = std::make_unique<ChromiumBrowser>(options);
-            m_browser->start();
-            m_driver = std::make_unique<DevToolsDriver>();
-            QVERIFY(m_driver->connectTo(m_chromium->endpoint()));
-            const QString session = m_driver->attach(m_driver->findPage("about:blank"));
-            QVERIFY(!session.isEmpty());
-            QVERIFY(m_driver
-                        ->call(QStringLiteral("Page.navigate"),
-                               QJsonObject{{QStringLiteral("url"), m_server.url("/tab.html")}},
-                               session)
-                        .ok);
-            QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), kWait);
-            const WindowKey tab = m_browser->enumerate().first();
-            QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(tab),
+            chromium = std::make_unique<ChromiumProcess>();
+            QVERIFY(chromium->start());
+            rig = std::make_unique<GuardedChromium>(chromium->endpoint());
+            driver = std::make_unique<DevToolsDriver>();
+            QVERIFY(driver->connectTo(chromium->endpoint()));
+            const QString session = driver->attach(driver->findPage("about:blank"));
+            QVERIFY(driver->call("Page.navigate", {{"url", server.url("/tab.html")}}, session).ok);
+            QTRY_COMPARE_WITH_TIMEOUT(rig->browser.count(), std::optional<int>(1), kWait);
+            const WindowKey first = rig->browser.enumerate().first();
+            QTRY_COMPARE_WITH_TIMEOUT(rig->browser.documentTitle(first),
                                       std::optional<QString>("A Tab"), kWait);
-            QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentUrl(tab),
-                                      std::optional<QString>(m_server.url("/tab.html")), kWait);
-            QCOMPARE(m_browser->locationUrl(tab),
-                     std::optional<QString>(m_server.url("/tab.html")));
-            QCOMPARE(m_browser->isHtmlDocument(tab), std::optional<bool>(true));
-            cleanup();
+            QTRY_COMPARE_WITH_TIMEOUT(rig->browser.documentUrl(first),
+                                      std::optional<QString>(server.url("/tab.html")), kWait);
+            QCOMPARE(rig->browser.locationUrl(first),
+                     std::optional<QString>(server.url("/tab.html")));
+            QCOMPARE(rig->browser.isHtmlDocument(first), std::optional<bool>(true));
+            stop();
         }
     }
 
     void attachedBrowserKilledAndStartedAgain_isGuardedAgain() {
-        QVERIFY(startAttached("/opener.html"));
-        QSignalSpy status(m_browser.get(), &ChromiumBrowser::statusChanged);
-        QVERIFY(m_browser->status().startsWith("Guarding the browser at 127.0.0.1:"));
-        const WindowKey oldTab = m_browser->enumerate().first();
-        const quint16 port = m_chromium->port();
-        m_driver.reset();
-        m_chromium->kill();
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(0), kWait);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_browser->isGuarding(), kWait);
-        QVERIFY(m_browser->status().startsWith("Lost the browser"));
-        QVERIFY(!m_browser->quit(oldTab));
-        QVERIFY(!m_browser->locationUrl(oldTab));
+        QVERIFY(start("/opener.html"));
+        ChromiumBrowser& browser = rig->browser;
+        QVERIFY(browser.status().startsWith("Guarding the browser at 127.0.0.1:"));
+        const WindowKey oldTab = browser.enumerate().first();
+        driver.reset();
+        chromium->kill();
+        QTRY_COMPARE_WITH_TIMEOUT(browser.count(), std::optional<int>(0), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(!browser.isGuarding(), kWait);
+        QVERIFY(browser.status().startsWith("Lost the browser"));
+        QVERIFY(!browser.quit(oldTab));
 
-        QVERIFY2(m_chromium->start({}, port), qPrintable(m_chromium->lastError()));
-        QTRY_VERIFY_WITH_TIMEOUT(m_browser->isGuarding(), 60000);
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), kWait);
-        QVERIFY(m_browser->status().startsWith("Guarding the browser at 127.0.0.1:"));
-        // The mirror is whole again: a popup is seen and closed as before.
-        m_driver = std::make_unique<DevToolsDriver>();
-        QVERIFY(m_driver->connectTo(m_chromium->endpoint()));
-        QVERIFY(showInFirstTab("/opener.html"));
-        const QList<WindowKey> before = m_browser->enumerate();
+        QVERIFY2(chromium->start({}, chromium->port()), qPrintable(chromium->lastError()));
+        QTRY_VERIFY_WITH_TIMEOUT(browser.isGuarding(), 60000);
+        QVERIFY(browser.status().startsWith("Guarding the browser at 127.0.0.1:"));
+        // The mirror is whole again: a popup is seen as before.
+        QVERIFY(show("/opener.html"));
+        const QList<WindowKey> before = browser.enumerate();
         QVERIFY(!before.contains(oldTab));
-        QVERIFY(m_driver->click(m_tabSession, 100, 100));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(2), kWait);
-        const WindowKey popup = newKeys(before).first();
-        QVERIFY(isPopup(popup));
-        QVERIFY(m_browser->quit(popup));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(1), kWait);
+        QVERIFY(driver->click(tab, 100, 100));
+        QTRY_COMPARE_WITH_TIMEOUT(browser.count(), std::optional<int>(2), kWait);
+        QVERIFY(isPopup(browser, newKeys(before).first()));
+    }
+
+    void launchedBrowserThatDiesOrHangs_isReplaced_data() {
+        QTest::addColumn<int>("how");
+        QTest::newRow("crashes") << int(SIGKILL);
+        QTest::newRow("hangs") << int(SIGSTOP);
+    }
+
+    void launchedBrowserThatDiesOrHangs_isReplaced() {
+        QFETCH(int, how);
+        QVERIFY(launch(1000));
+        ChromiumBrowser& browser = *m_launched;
+        QVERIFY2(browser.status().startsWith("Guarding Chromium ") &&
+                     browser.status().endsWith("(started by Pagewarden)"),
+                 qPrintable(browser.status()));
+        const qint64 firstPid = browser.connector().browserProcessId();
+        QVERIFY(firstPid > 0);
+        ::kill(static_cast<pid_t>(firstPid), how);
+        if (how == SIGSTOP) {
+            // Reads and commands are answered though the browser is frozen.
+            for (WindowKey key : browser.enumerate()) {
+                QVERIFY(browser.documentTitle(key).has_value());
+                QVERIFY(browser.quit(key));
+            }
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!browser.isGuarding(), kWait);
+        QVERIFY2(how == SIGKILL || browser.status().contains("stopped answering"),
+                 qPrintable(browser.status()));
+        QCOMPARE(browser.count(), std::optional<int>(0));
+        QTRY_VERIFY_WITH_TIMEOUT(browser.isGuarding(), 60000);
+        const qint64 secondPid = browser.connector().browserProcessId();
+        QVERIFY(secondPid > 0 && secondPid != firstPid);
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(static_cast<pid_t>(firstPid), 0) != 0, kWait); // ended
+        // And it is driven as before.
+        QTRY_VERIFY_WITH_TIMEOUT(browser.count().value_or(0) >= 1, kWait);
+        const WindowKey window = browser.enumerate().first();
+        QVERIFY(browser.navigate(window, server.url("/landed.html")));
+        QTRY_COMPARE_WITH_TIMEOUT(browser.documentTitle(window), std::optional<QString>("Landed"),
+                                  kWait);
+        m_launched.reset(); // our browser goes with the adapter
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(static_cast<pid_t>(secondPid), 0) != 0, kWait);
     }
 
     void launchedBrowserClosedOnPurpose_isStartedAgainOnlyToOpenAPage() {
         // A browser of ours that its user closed (Browser.close ends it the same way as closing
         // its last window) is not brought back by itself.
-        BrowserConnectionOptions options;
-        options.attach = false;
-        options.profileFolder = newProfileFolder();
-        options.extraArguments = ChromiumProcess::quietArguments();
-        m_browser = std::make_unique<ChromiumBrowser>(options);
-        m_browser->start();
-        QTRY_VERIFY_WITH_TIMEOUT(m_browser->isGuarding(), 60000);
-        QTRY_VERIFY_WITH_TIMEOUT(m_browser->count().value_or(0) >= 1, kWait);
-        const qint64 firstPid = m_browser->connector().browserProcessId();
-        m_browser->pages().send(QStringLiteral("Browser.close"), {}, {});
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->connector().state(), BrowserConnector::State::Closed,
+        QVERIFY(launch(5000, 100));
+        ChromiumBrowser& browser = *m_launched;
+        const qint64 firstPid = browser.connector().browserProcessId();
+        QSignalSpy states(&browser.connector(), &BrowserConnector::stateChanged);
+        browser.pages().send(QStringLiteral("Browser.close"), {}, {});
+        QTRY_COMPARE_WITH_TIMEOUT(browser.connector().state(), BrowserConnector::State::Closed,
                                   kWait);
-        QCOMPARE(m_browser->count(), std::optional<int>(0));
-        QVERIFY(!m_browser->isGuarding());
-        QVERIFY(m_browser->canOpenPages());
-        QVERIFY2(m_browser->status().startsWith("The browser was closed"),
-                 qPrintable(m_browser->status()));
-        QSignalSpy startedAgain(&m_browser->connector(), &BrowserConnector::connected);
-        QVERIFY(!startedAgain.wait(3000)); // longer than the first retry
-        QCOMPARE(m_browser->connector().state(), BrowserConnector::State::Closed);
-        QCOMPARE(m_browser->connector().browserProcessId(), qint64(0));
+        QCOMPARE(browser.count(), std::optional<int>(0));
+        QVERIFY(!browser.isGuarding());
+        QVERIFY(browser.canOpenPages());
+        QVERIFY2(browser.status().startsWith("The browser was closed"),
+                 qPrintable(browser.status()));
+        // A retry (200 ms at most) would be due before this timer, which starts later.
+        const qsizetype changes = states.size();
+        QTimer afterAnyRetry;
+        QSignalSpy passed(&afterAnyRetry, &QTimer::timeout);
+        afterAnyRetry.start(400);
+        QVERIFY(passed.wait(kWait));
+        QCOMPARE(states.size(), changes);
+        QCOMPARE(browser.connector().browserProcessId(), qint64(0));
 
         // Opening a page starts it again and the page opens in it.
-        bool finished = false;
-        bool opened = false;
-        QString failure;
-        m_browser->openPage(m_server.url("/tab.html"), m_server.url("/landed.html"),
-                            [&](bool ok, const QString& why) {
-                                finished = true;
-                                opened = ok;
-                                failure = why;
-                            });
-        QTRY_VERIFY_WITH_TIMEOUT(finished, 60000);
-        QVERIFY2(opened, qPrintable(failure));
-        QVERIFY(m_browser->isGuarding());
-        QVERIFY(m_browser->connector().browserProcessId() != firstPid);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                for (WindowKey key : m_browser->enumerate()) {
-                    if (m_browser->documentTitle(key) == std::optional<QString>("Landed"))
-                        return true;
-                }
-                return false;
-            }(),
-            kWait);
-    }
-
-    void launchedBrowser_killed_isStartedAgainByTheAdapter() {
-        BrowserConnectionOptions options;
-        options.attach = false; // never pick up some other browser on 9222
-        options.profileFolder = newProfileFolder();
-        options.extraArguments = ChromiumProcess::quietArguments();
-        m_browser = std::make_unique<ChromiumBrowser>(options);
-        m_browser->start();
-        QTRY_VERIFY_WITH_TIMEOUT(m_browser->isGuarding(), 60000);
-        QVERIFY2(m_browser->status().startsWith("Guarding Chromium ") &&
-                     m_browser->status().endsWith("(started by Pagewarden)"),
-                 qPrintable(m_browser->status()));
-        QTRY_VERIFY_WITH_TIMEOUT(m_browser->count().value_or(0) >= 1, kWait);
-        const qint64 firstPid = m_browser->connector().browserProcessId();
-        QVERIFY(firstPid > 0);
-
-        // Windows opened through the adapter appear in its mirror.
-        bool opened = false;
-        m_browser->openPage(m_server.url("/tab.html"), m_server.url("/counted.html"),
-                            [&](bool ok, const QString&) { opened = ok; });
-        QTRY_VERIFY_WITH_TIMEOUT(opened, kWait);
-        const int withOurs = m_browser->count().value_or(0);
-        QVERIFY(withOurs >= 2);
-
-        ::kill(static_cast<pid_t>(firstPid), SIGKILL);
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->count(), std::optional<int>(0), kWait);
-        QTRY_VERIFY_WITH_TIMEOUT(m_browser->isGuarding(), 60000);
-        const qint64 secondPid = m_browser->connector().browserProcessId();
-        QVERIFY(secondPid > 0);
-        QVERIFY(secondPid != firstPid);
-        QTRY_VERIFY_WITH_TIMEOUT(m_browser->count().value_or(0) >= 1, kWait);
-        // And it is driven as before.
-        const WindowKey window = m_browser->enumerate().first();
-        QVERIFY(m_browser->navigate(window, m_server.url("/landed.html")));
-        QTRY_COMPARE_WITH_TIMEOUT(m_browser->documentTitle(window),
-                                  std::optional<QString>("Landed"), kWait);
-        m_browser.reset();
-        // Our browser went with the adapter.
-        QTRY_VERIFY_WITH_TIMEOUT(::kill(static_cast<pid_t>(secondPid), 0) != 0, kWait);
+        const QString failure = openPage(browser, server.url("/landed.html"));
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QVERIFY(browser.isGuarding());
+        QVERIFY(browser.connector().browserProcessId() != firstPid);
+        QVERIFY(anyWindowTitled(browser, "Landed"));
     }
 };
 

@@ -21,60 +21,46 @@ class TestWebPageOpener : public QObject {
     Q_OBJECT
 
 private slots:
-    void guardedBrowser_isUsedWhileItIsThere() {
-        RecordingOpener guarded;
-        RecordingOpener desktop;
-        bool available = true;
-        GuardedPageOpener opener(
-            guarded, [&] { return available; }, &desktop);
-        bool ok = false;
-        opener.openPage("http://vendor.example/", "http://vendor.example/help",
-                        [&](bool success, const QString&) { ok = success; });
-        QVERIFY(ok);
-        QCOMPARE(guarded.calls,
-                 QStringList{"http://vendor.example/ -> http://vendor.example/help"});
-        QVERIFY(desktop.calls.isEmpty());
+    void guardedBrowserFirst_thenTheFallback_elseAFailureNamingThePage_data() {
+        QTest::addColumn<bool>("guardedThere");
+        QTest::addColumn<bool>("guardedAnswer");
+        QTest::addColumn<bool>("withFallback");
+        QTest::addColumn<QString>("opens"); // "guarded", "fallback" or "" (nobody)
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("guarded") << true << true << true << "guarded"
+                                 << "";
+        QTest::newRow("guarded refuses") << true << false << true << "guarded"
+                                         << "refused";
+        QTest::newRow("fallback") << false << true << true << "fallback"
+                                  << "";
+        QTest::newRow("nobody") << false << true << false << ""
+                                << "No browser is available to open http://vendor.example/help.";
     }
 
-    void withoutAGuardedBrowser_theFallbackOpensThePage() {
+    void guardedBrowserFirst_thenTheFallback_elseAFailureNamingThePage() {
+        QFETCH(bool, guardedThere);
+        QFETCH(bool, guardedAnswer);
+        QFETCH(bool, withFallback);
+        QFETCH(QString, opens);
+        QFETCH(QString, failure);
         RecordingOpener guarded;
-        RecordingOpener desktop;
+        guarded.answer = guardedAnswer;
+        RecordingOpener fallback;
         GuardedPageOpener opener(
-            guarded, [] { return false; }, &desktop);
-        opener.openPage("http://vendor.example/", "http://vendor.example/help", {});
-        QVERIFY(guarded.calls.isEmpty());
-        QCOMPARE(desktop.calls,
-                 QStringList{"http://vendor.example/ -> http://vendor.example/help"});
-    }
-
-    void withoutAnyBrowser_theFailureIsDescribed() {
-        RecordingOpener guarded;
-        GuardedPageOpener opener(guarded, [] { return false; });
-        bool called = false;
-        bool ok = true;
-        QString why;
+            guarded, [&] { return guardedThere; }, withFallback ? &fallback : nullptr);
+        int calls = 0;
+        QString why = "not called";
         opener.openPage("http://vendor.example/", "http://vendor.example/help",
-                        [&](bool success, const QString& failure) {
-                            called = true;
-                            ok = success;
-                            why = failure;
+                        [&](bool ok, const QString& text) {
+                            ++calls;
+                            why = text;
+                            QCOMPARE(ok, text.isEmpty());
                         });
-        QVERIFY(called);
-        QVERIFY(!ok);
-        QVERIFY(why.contains("http://vendor.example/help"));
-        QVERIFY(guarded.calls.isEmpty());
-    }
-
-    void guardedFailure_isPassedOnAsItIs() {
-        RecordingOpener guarded;
-        guarded.answer = false;
-        RecordingOpener desktop;
-        GuardedPageOpener opener(
-            guarded, [] { return true; }, &desktop);
-        QString why;
-        opener.openPage("s", "a", [&](bool, const QString& failure) { why = failure; });
-        QCOMPARE(why, QStringLiteral("refused"));
-        QVERIFY(desktop.calls.isEmpty());
+        QCOMPARE(calls, 1);
+        QCOMPARE(why, failure);
+        const QStringList call{"http://vendor.example/ -> http://vendor.example/help"};
+        QCOMPARE(guarded.calls, opens == "guarded" ? call : QStringList());
+        QCOMPARE(fallback.calls, opens == "fallback" ? call : QStringList());
     }
 };
 

@@ -10,12 +10,11 @@
 // profile and stopped (killed, if need be) when the object goes, also when a test fails.
 class ChromiumProcess {
 public:
-    ChromiumProcess();
-    ~ChromiumProcess();
+    ChromiumProcess() = default;
+    ~ChromiumProcess() { stop(); }
 
-    // The flags every test browser gets: no sandbox (we run as root), no GPU, nothing that talks
-    // to the network on its own, and headless (unless PAGEWARDEN_E2E_HEADFUL is set and there is
-    // a DISPLAY).
+    // No sandbox (we run as root), no GPU, nothing that talks to the network on its own, and
+    // headless (unless PAGEWARDEN_E2E_HEADFUL is set and there is a DISPLAY).
     static QStringList quietArguments();
     // The browser the tests use; empty when there is none.
     static QString executable();
@@ -23,18 +22,18 @@ public:
     // Starts the browser on `port` (0 = any free port) and waits until its endpoint answers.
     bool start(const QStringList& extraArguments = {}, quint16 port = 0);
     // Ends it with SIGKILL, as a crash would.
-    void kill();
+    void kill() { end(false); }
     // Ends it properly (SIGTERM, then SIGKILL).
-    void stop();
+    void stop() { end(true); }
 
-    bool isRunning() const;
-    qint64 pid() const;
     quint16 port() const { return m_port; }
-    // "127.0.0.1:<port>"
-    QString endpoint() const;
+    QString endpoint() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
     QString lastError() const { return m_error; }
 
 private:
+    bool fail(const QString& why);
+    void end(bool politely);
+
     std::unique_ptr<QTemporaryDir> m_profile;
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;

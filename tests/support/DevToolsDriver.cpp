@@ -10,15 +10,13 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
-#include <QTimer>
 #include <QtTest>
 
 DevToolsDriver::DevToolsDriver() = default;
 DevToolsDriver::~DevToolsDriver() = default;
 
 bool DevToolsDriver::connectTo(const QString& endpointText, bool record) {
-    QString error;
-    const auto endpoint = DevToolsEndpoint::parse(endpointText, &error);
+    const auto endpoint = DevToolsEndpoint::parse(endpointText, nullptr);
     if (!endpoint)
         return false;
     QNetworkAccessManager network;
@@ -29,9 +27,11 @@ bool DevToolsDriver::connectTo(const QString& endpointText, bool record) {
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec();
-    const QJsonObject info = QJsonDocument::fromJson(reply->readAll()).object();
+    const QUrl ws(QJsonDocument::fromJson(reply->readAll())
+                      .object()
+                      .value("webSocketDebuggerUrl")
+                      .toString());
     reply->deleteLater();
-    const QUrl ws(info.value(QStringLiteral("webSocketDebuggerUrl")).toString());
     if (!ws.isValid())
         return false;
     auto* transport = new WebSocketTransport;
@@ -41,10 +41,7 @@ bool DevToolsDriver::connectTo(const QString& endpointText, bool record) {
     bool opened = false;
     QObject::connect(m_client.get(), &DevToolsClient::opened, [&opened] { opened = true; });
     transport->open(endpoint->webSocketUrl(ws.path()));
-    QDeadlineTimer deadline(10000);
-    while (!opened && !deadline.hasExpired())
-        QTest::qWait(20);
-    return opened;
+    return QTest::qWaitFor([&] { return opened; }, 10000);
 }
 
 DevToolsReply DevToolsDriver::call(const QString& method, const QJsonObject& params,
@@ -68,64 +65,50 @@ DevToolsReply DevToolsDriver::call(const QString& method, const QJsonObject& par
     return result;
 }
 
-QStringList DevToolsDriver::pageIds() {
+QStringList DevToolsDriver::pageIds(const QString& urlPart) {
     QStringList ids;
-    const DevToolsReply reply = call(QStringLiteral("Target.getTargets"));
-    for (const QJsonValue& value : reply.result.value(QStringLiteral("targetInfos")).toArray()) {
-        const QJsonObject info = value.toObject();
-        if (info.value(QStringLiteral("type")).toString() == QLatin1String("page"))
-            ids << info.value(QStringLiteral("targetId")).toString();
+    const QJsonArray targets = call("Target.getTargets").result.value("targetInfos").toArray();
+    for (const QJsonValue& target : targets) {
+        if (target["type"].toString() == "page" && target["url"].toString().contains(urlPart))
+            ids << target["targetId"].toString();
     }
     return ids;
 }
 
 QString DevToolsDriver::findPage(const QString& urlPart, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    do {
-        const DevToolsReply reply = call(QStringLiteral("Target.getTargets"));
-        for (const QJsonValue& value :
-             reply.result.value(QStringLiteral("targetInfos")).toArray()) {
-            const QJsonObject info = value.toObject();
-            if (info.value(QStringLiteral("type")).toString() == QLatin1String("page") &&
-                info.value(QStringLiteral("url")).toString().contains(urlPart))
-                return info.value(QStringLiteral("targetId")).toString();
-        }
-        QTest::qWait(50);
-    } while (!deadline.hasExpired());
-    return {};
+    QStringList ids;
+    return QTest::qWaitFor([&] { return !(ids = pageIds(urlPart)).isEmpty(); }, timeoutMs)
+               ? ids.first()
+               : QString();
 }
 
 QString DevToolsDriver::attach(const QString& targetId) {
-    const DevToolsReply reply = call(
-        QStringLiteral("Target.attachToTarget"),
-        QJsonObject{{QStringLiteral("targetId"), targetId}, {QStringLiteral("flatten"), true}});
-    return reply.result.value(QStringLiteral("sessionId")).toString();
+    const DevToolsReply reply =
+        call("Target.attachToTarget", {{"targetId", targetId}, {"flatten", true}});
+    return reply.result.value("sessionId").toString();
 }
 
 bool DevToolsDriver::click(const QString& sessionId, int x, int y) {
     for (const char* type : {"mousePressed", "mouseReleased"}) {
-        const DevToolsReply reply =
-            call(QStringLiteral("Input.dispatchMouseEvent"),
-                 QJsonObject{{QStringLiteral("type"), QString::fromLatin1(type)},
-                             {QStringLiteral("x"), x},
-                             {QStringLiteral("y"), y},
-                             {QStringLiteral("button"), QStringLiteral("left")},
-                             {QStringLiteral("buttons"), 1},
-                             {QStringLiteral("clickCount"), 1}},
-                 sessionId);
-        if (!reply.ok)
+        if (!call("Input.dispatchMouseEvent",
+                  {{"type", type},
+                   {"x", x},
+                   {"y", y},
+                   {"button", "left"},
+                   {"buttons", 1},
+                   {"clickCount", 1}},
+                  sessionId)
+                 .ok)
             return false;
     }
     return true;
 }
 
 QJsonValue DevToolsDriver::evaluate(const QString& sessionId, const QString& expression) {
-    const DevToolsReply reply = call(QStringLiteral("Runtime.evaluate"),
-                                     QJsonObject{{QStringLiteral("expression"), expression},
-                                                 {QStringLiteral("returnByValue"), true},
-                                                 {QStringLiteral("awaitPromise"), true}},
-                                     sessionId);
-    return reply.result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
+    const DevToolsReply reply = call(
+        "Runtime.evaluate",
+        {{"expression", expression}, {"returnByValue", true}, {"awaitPromise", true}}, sessionId);
+    return reply.result.value("result").toObject().value("value");
 }
 
 bool DevToolsDriver::waitUntilShown(const QString& sessionId, const QString& url, int timeoutMs) {
@@ -135,11 +118,5 @@ bool DevToolsDriver::waitUntilShown(const QString& sessionId, const QString& url
                        " requestAnimationFrame(() => r(location.href)));"
                        " if (document.readyState === 'complete') painted();"
                        " else addEventListener('load', painted); })");
-    QDeadlineTimer deadline(timeoutMs);
-    while (evaluate(sessionId, shown).toString() != url) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
+    return QTest::qWaitFor([&] { return evaluate(sessionId, shown).toString() == url; }, timeoutMs);
 }

@@ -20,25 +20,23 @@ public:
     // down by recorder().
     bool connectTo(const QString& endpoint, bool record = false);
     RecordingTransport* recorder() { return m_recorder; }
+    DevToolsClient* client() { return m_client.get(); }
 
     // Sends a request and waits for its reply.
     DevToolsReply call(const QString& method, const QJsonObject& params = {},
                        const QString& sessionId = {}, int timeoutMs = 15000);
-
-    // The target id of the first page whose address contains `urlPart`; waits up to `timeoutMs`.
+    // Every page target id; with `urlPart`, only those whose address contains it.
+    QStringList pageIds(const QString& urlPart = {});
+    // The first page whose address contains `urlPart`, waited for.
     QString findPage(const QString& urlPart, int timeoutMs = 15000);
     // Attaches to a page and gives the session id (empty on failure).
     QString attach(const QString& targetId);
     // A left click at (x, y) in the page's viewport: press and release.
     bool click(const QString& sessionId, int x, int y);
-    // Waits until the page shows `url`, loaded and painted, ready for clicks.
-    bool waitUntilShown(const QString& sessionId, const QString& url, int timeoutMs = 30000);
     // Runs script in the page and gives its value.
     QJsonValue evaluate(const QString& sessionId, const QString& expression);
-    // Every page target id.
-    QStringList pageIds();
-
-    DevToolsClient* client() { return m_client.get(); }
+    // Waits until the page shows `url`, loaded and painted, ready for clicks.
+    bool waitUntilShown(const QString& sessionId, const QString& url, int timeoutMs = 30000);
 
 private:
     std::unique_ptr<DevToolsClient> m_client;

@@ -17,14 +17,6 @@ bool LocalHttpServer::start() {
     return m_server.listen(QHostAddress::LocalHost, 0);
 }
 
-quint16 LocalHttpServer::port() const {
-    return m_server.serverPort();
-}
-
-QString LocalHttpServer::url(const QString& path) const {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
-}
-
 void LocalHttpServer::setPage(const QString& path, const QByteArray& body,
                               const QByteArray& contentType) {
     m_pages.insert(path, Page{body, contentType});

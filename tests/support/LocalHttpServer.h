@@ -16,9 +16,11 @@ public:
 
     // Listens on a free port of 127.0.0.1. False when that fails.
     bool start();
-    quint16 port() const;
+    quint16 port() const { return m_server.serverPort(); }
     // http://127.0.0.1:<port><path>
-    QString url(const QString& path) const;
+    QString url(const QString& path) const {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+    }
 
     // Serves `body` with `contentType` for `path` (the query string is ignored when matching).
     void setPage(const QString& path, const QByteArray& body,

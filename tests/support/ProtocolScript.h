@@ -48,9 +48,8 @@ public:
     void close() override;
 
     // Plays on until the step after {"mark": name} (the end when empty). A reply whose request was
-    // not asked is skipped and counted.
+    // not asked is skipped.
     void playTo(const QString& mark = {});
-    int skippedReplies() const { return m_skipped; }
     // Every request the client sent, in order: {method, sessionId, params, step}, where step is
     // how many steps had been played when it was sent.
     QList<QJsonObject> sent;
@@ -62,6 +61,5 @@ private:
     QJsonArray m_steps;
     int m_next = 0;
     QList<QJsonObject> m_waiting; // asked and not yet answered
-    int m_skipped = 0;
     bool m_open = true;
 };

@@ -1,0 +1,139 @@
+// The end-to-end set-up: a local web server, a real headless Chromium on loopback, the adapter
+// attached to it with everything blocking runs on, and the test's own hands on the first tab.
+// Everything is stopped again in stop(), also when a test fails.
+#pragma once
+
+#include "blocking/BlockingController.h"
+#include "hijack/RedirectPass.h"
+#include "platform/ChromiumBrowser.h"
+#include "platform/Clock.h"
+#include "support/BlockingHarness.h"
+#include "support/ChromiumProcess.h"
+#include "support/DevToolsDriver.h"
+#include "support/LocalHttpServer.h"
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+inline constexpr int kWait = 30000; // generous: two cores shared with other builds
+
+// The adapter attached to the browser at `endpoint` and the blocking cycle on it.
+struct GuardedChromium {
+    explicit GuardedChromium(const QString& endpoint)
+        : browser([&] {
+              BrowserConnectionOptions options;
+              options.endpoint = endpoint;
+              options.launch = false;
+              return options;
+          }()) {
+        browser.start();
+    }
+
+    // Runs the blocking cycle until `done` (asked every 50 ms from inside the cycle's waits) or
+    // the time is up, with the redirect pass every `redirectMs` when set; gives whether `done` was
+    // reached.
+    bool runCycleUntil(const std::function<bool()>& done, int timeoutMs = 60000,
+                       int redirectMs = 0) {
+        bool reached = false;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            reached = reached || done();
+            if (reached || elapsed.elapsed() > timeoutMs)
+                harness.state.hidingToTray = true;
+        });
+        poll.start(50);
+        QTimer redirectTimer;
+        QObject::connect(&redirectTimer, &QTimer::timeout, [this] { redirect.run(); });
+        if (redirectMs > 0)
+            redirectTimer.start(redirectMs);
+        harness.state.hidingToTray = false;
+        controller.BlockingCycle();
+        return reached;
+    }
+
+    SystemClock clock;
+    ChromiumBrowser browser;
+    BlockingHarness harness{browser, clock};
+    BlockingController controller{harness.context};
+    RedirectPass redirect{harness.context};
+};
+
+class ChromiumFixture : public QObject {
+protected:
+    LocalHttpServer server;
+    std::unique_ptr<ChromiumProcess> chromium;
+    std::unique_ptr<GuardedChromium> rig;
+    std::unique_ptr<DevToolsDriver> driver;
+    QString tab; // the driver's session on the first tab
+
+    // A browser (with `extra` flags), the adapter guarding its one window, and that window
+    // showing `path`, loaded, titled in the mirror and ready for clicks.
+    bool start(const QString& path, const QStringList& extra = {}) {
+        chromium = std::make_unique<ChromiumProcess>();
+        if (!chromium->start(extra)) {
+            qWarning() << "chromium:" << chromium->lastError();
+            return false;
+        }
+        rig = std::make_unique<GuardedChromium>(chromium->endpoint());
+        return QTest::qWaitFor(
+                   [&] { return rig->browser.isGuarding() && rig->browser.count() == 1; }, kWait) &&
+               show(path);
+    }
+
+    bool show(const QString& path) {
+        driver = std::make_unique<DevToolsDriver>();
+        if (!driver->connectTo(chromium->endpoint()))
+            return false;
+        tab = driver->attach(driver->findPage(QStringLiteral("about:blank")));
+        if (tab.isEmpty())
+            return false;
+        driver->call(QStringLiteral("Page.navigate"), {{"url", server.url(path)}}, tab);
+        const auto titled = [&] {
+            const auto keys = rig->browser.enumerate();
+            return keys.size() == 1 &&
+                   !rig->browser.documentTitle(keys.first()).value_or(QString()).isEmpty();
+        };
+        return driver->waitUntilShown(tab, server.url(path)) && QTest::qWaitFor(titled, kWait);
+    }
+
+    void stop() {
+        driver.reset();
+        rig.reset();
+        chromium.reset(); // stops (kills, if need be) the browser
+    }
+
+    // Runs `script` in the first tab as the answer to a user's click (so window.open is allowed),
+    // without waiting for it: the page may be busy until the cycle has acted.
+    void act(const QString& script) {
+        driver->client()->send(QStringLiteral("Runtime.evaluate"),
+                               {{"expression", script}, {"userGesture", true}}, tab);
+    }
+
+    // A real mouse click in the first tab, not waited for.
+    void clickSoon(int x, int y) {
+        for (const char* type : {"mousePressed", "mouseReleased"})
+            driver->client()->send(QStringLiteral("Input.dispatchMouseEvent"),
+                                   {{"type", type},
+                                    {"x", x},
+                                    {"y", y},
+                                    {"button", "left"},
+                                    {"buttons", 1},
+                                    {"clickCount", 1}},
+                                   tab);
+    }
+
+    QList<WindowKey> newKeys(const QList<WindowKey>& before) {
+        QList<WindowKey> added;
+        for (WindowKey key : rig->browser.enumerate()) {
+            if (!before.contains(key))
+                added.append(key);
+        }
+        return added;
+    }
+};
