@@ -67,9 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DevToolsClient client(transport);
     ChromiumPages pages;
     pages.attach(&client);
-    for (QByteArray line : QByteArray(reinterpret_cast<const char*>(data),
-                                      static_cast<qsizetype>(size))
-                               .split('\n')) {
+    for (QByteArray line :
+         QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size))
+             .split('\n')) {
         line = line.trimmed();
         if (line.endsWith(','))
             line.chop(1);
