@@ -1,8 +1,8 @@
 #pragma once
 
-#include "blocking/ProgramState.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
+#include "blocking/ProgramState.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeBrowser.h"
 #include "support/FakeLiveOptions.h"
