@@ -16,7 +16,7 @@
 #include "platform/ui/TrayIcon.h"
 #include "settings/ProductInfo.h"
 #include "settings/SettingsStore.h"
-#include "shell/DesktopOpeners.h"
+#include "shell/ui/DesktopOpeners.h"
 
 #include <QApplication>
 #include <QStyleFactory>

@@ -1,4 +1,4 @@
-#include "shell/DesktopOpeners.h"
+#include "shell/ui/DesktopOpeners.h"
 
 #include <QDesktopServices>
 #include <QProcess>
