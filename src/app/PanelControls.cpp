@@ -32,11 +32,11 @@ namespace {
 
 void buildLabels(QWidget& window, PanelControls& c) {
     QHash<QString, QLabel*> made;
-    for (const ControlTable::Label& spec : ControlTable::labels()) {
-        auto* label = new QLabel(QString::fromUtf8(spec.text), &window);
-        label->setObjectName(QLatin1String(spec.name));
-        label->setGeometry(Twips::rect(spec.left, spec.top, spec.width, spec.height));
-        if (spec.wrap) {
+    for (const ControlTable::Label& entry : ControlTable::labels()) {
+        auto* label = new QLabel(QString::fromUtf8(entry.text), &window);
+        label->setObjectName(QLatin1String(entry.name));
+        label->setGeometry(Twips::rect(entry.left, entry.top, entry.width, entry.height));
+        if (entry.wrap) {
             label->setWordWrap(true);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         }
@@ -55,13 +55,13 @@ void buildLabels(QWidget& window, PanelControls& c) {
 }
 
 void buildPictures(QWidget& window, PanelControls& c) {
-    for (const ControlTable::Picture& spec : ControlTable::pictures()) {
-        auto* button = new PictureButton(QLatin1String(spec.name), QString::fromUtf8(spec.word),
-                                         &window, spec.accent);
-        button->setGeometry(Twips::rect(spec.left, spec.top, spec.width, spec.height));
-        button->setVisible(spec.shown);
-        button->setHandCursor(spec.hand);
-        c.pictures.insert(QLatin1String(spec.name), button);
+    for (const ControlTable::Picture& entry : ControlTable::pictures()) {
+        auto* button = new PictureButton(QLatin1String(entry.name), QString::fromUtf8(entry.word),
+                                         &window, entry.accent);
+        button->setGeometry(Twips::rect(entry.left, entry.top, entry.width, entry.height));
+        button->setVisible(entry.shown);
+        button->setHandCursor(entry.hand);
+        c.pictures.insert(QLatin1String(entry.name), button);
     }
 }
 
@@ -69,15 +69,15 @@ void buildCommands(QWidget& window, PanelControls& c) {
     using namespace ControlTable;
     int place = 0;
     int command5 = 0;
-    for (const Command& spec : commands()) {
-        const QString name = QLatin1String(spec.name);
+    for (const Command& entry : commands()) {
+        const QString name = QLatin1String(entry.name);
         QPushButton* button = nullptr;
-        if (!spec.caption) {
+        if (!entry.caption) {
             button = window.findChild<QPushButton*>(name, Qt::FindDirectChildrenOnly);
         } else {
-            button = new QPushButton(QString::fromUtf8(spec.caption), &window);
+            button = new QPushButton(QString::fromUtf8(entry.caption), &window);
             button->setObjectName(name);
-            button->setToolTip(QString::fromUtf8(spec.tip));
+            button->setToolTip(QString::fromUtf8(entry.tip));
         }
         if (!button)
             continue;
