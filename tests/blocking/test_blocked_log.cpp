@@ -49,6 +49,8 @@ private slots:
         QVERIFY(QFile::remove(h.logPath())); // deleted while open: the file starts again
         h.log.LogBlocked(QStringLiteral("three<===>"));
         QCOMPARE(h.logLines(), QStringList{"three" + stamp});
+        // A log of visited pages that we make is readable by its user only.
+        QCOMPARE(int(QFile::permissions(h.logPath()) & 0x0077), 0); // no group or other bits
         QCOMPARE(h.state.adsLoggedThisSession, 4);
     }
 

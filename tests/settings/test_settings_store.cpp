@@ -56,6 +56,8 @@ private slots:
         SettingsStore store(backend);
         store.load_saved_state();
         QCOMPARE(store.desiredHomeUrl, value);
+        // The home page and the options are the user's alone, whatever the umask.
+        QCOMPARE(int(QFile::permissions(path()) & 0x0077), 0); // no group or other bits
     }
 
     void theFile_oneSectionDefaultsOnlyForMissingKeys_unquotedCommasJoined() {
