@@ -119,13 +119,7 @@ protected:
     void clickSoon(int x, int y) {
         for (const char* type : {"mousePressed", "mouseReleased"})
             driver->client()->send(QStringLiteral("Input.dispatchMouseEvent"),
-                                   {{"type", type},
-                                    {"x", x},
-                                    {"y", y},
-                                    {"button", "left"},
-                                    {"buttons", 1},
-                                    {"clickCount", 1}},
-                                   tab);
+                                   DevToolsDriver::mouseEvent(type, x, y), tab);
     }
 
     QList<WindowKey> newKeys(const QList<WindowKey>& before) {

@@ -88,17 +88,14 @@ QString DevToolsDriver::attach(const QString& targetId) {
     return reply.result.value("sessionId").toString();
 }
 
+QJsonObject DevToolsDriver::mouseEvent(const char* type, int x, int y) {
+    return {{"type", type},     {"x", x},       {"y", y},
+            {"button", "left"}, {"buttons", 1}, {"clickCount", 1}};
+}
+
 bool DevToolsDriver::click(const QString& sessionId, int x, int y) {
     for (const char* type : {"mousePressed", "mouseReleased"}) {
-        if (!call("Input.dispatchMouseEvent",
-                  {{"type", type},
-                   {"x", x},
-                   {"y", y},
-                   {"button", "left"},
-                   {"buttons", 1},
-                   {"clickCount", 1}},
-                  sessionId)
-                 .ok)
+        if (!call("Input.dispatchMouseEvent", mouseEvent(type, x, y), sessionId).ok)
             return false;
     }
     return true;
