@@ -109,6 +109,12 @@ private slots:
             QVERIFY(content == "dir" ||
                     (aside.open(QIODevice::ReadOnly) && aside.readAll() == content));
         }
+        if (problem == "is damaged") {        // damaged again later: the backend keeps both copies
+            write(path(), content + content); // another size: QSettings reads it afresh
+            IniSettingsBackend again(path());
+            QVERIFY(QFileInfo::exists(path() + ".damaged") &&
+                    QFileInfo::exists(path() + ".damaged.1"));
+        }
         IniSettingsBackend backend(path());
         SettingsStore store(backend);
         QVERIFY(store.put_option(QStringLiteral("done"), QStringLiteral("firsttime")));
