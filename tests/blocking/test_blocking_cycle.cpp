@@ -63,30 +63,6 @@ private slots:
         QVERIFY(r.controller.restartPending());
     }
 
-    // Past midnight the next start writes the new day's separator, and every record carries the
-    // date of its own moment; none is lost or counted twice.
-    void blockingAcrossMidnight() {
-        CycleRig r;
-        r.backend.values["last_used_date"] = "12/4/2026";
-        r.at(20, [&] { r.browser.addPopup("http://ads.example/1", "One"); });
-        r.view.onEvent = [&](const QString& event) {
-            if (event == "closed 1") {
-                r.clock.date = "12/5/2026";
-                r.clock.time = "12:00:01 AM";
-                r.browser.addPopup("http://ads.example/2", "Two");
-            } else if (event == "closed 2") {
-                r.hide();
-            }
-        };
-        r.controller.StartBlocking();
-        r.state.hidingToTray = true; // the next start is the new day's first
-        r.controller.StartBlocking();
-        QCOMPARE(r.logLines(), (QStringList{"http://ads.example/1<===>One" + r.stamp,
-                                            "http://ads.example/2<===>Two 12/5/2026 12:00:01 AM",
-                                            "------------ 12/5/2026 12:00:01 AM ----------"}));
-        QCOMPARE(r.backend.values.value("last_used_date"), QStringLiteral("12/5/2026"));
-    }
-
     void cycle_closesPopupsUntilTheWindowHides_thenStartsAfresh() {
         CycleRig r;
         r.options.beepOn = true;

@@ -120,6 +120,8 @@ private slots:
         row("redirected window", "http://bad.example/<===>B , redirected to http://home.example/",
             "http://bad.example/");
         row("no scheme", "www.ads.example/x<===>", "http://www.ads.example/x");
+        const QString longAddress = "http://long.example/" + QString(5000, QLatin1Char('a'));
+        row("longer than the list shows", longAddress + "<===>", longAddress);
         row("not a web page", "about:blank<===> 12/6/2026 5:40:22 PM", "",
             "\"about:blank\" is not a web address, so it is not opened. Only addresses that start "
             "with http:// or https:// are opened in the browser.");

@@ -49,6 +49,14 @@ private slots:
         row("unknown server", "web", page, page,
             "The page " + page + " could not be opened: its server p.example was not found.",
             "net::ERR_NAME_NOT_RESOLVED (http://p.example/h.htm)");
+        row("offline", "web", page, page,
+            "The page " + page +
+                " could not be opened: this computer is not connected to the "
+                "internet.",
+            "net::ERR_INTERNET_DISCONNECTED");
+        row("unknown code", "web", page, page,
+            "The page " + page + " could not be opened: the browser could not load it.",
+            "net::ERR_SOMETHING_NEW");
         row("words already", "web", page, page, "No browser is guarded just now.",
             "No browser is guarded just now.");
         row("plain", "web", "http://a.example/", "http://a.example/");
