@@ -24,24 +24,25 @@ SurveyPass::Outcome SurveyPass::run(const std::function<bool()>& stillWanted) {
     ProgramState& state = m_ctx.state;
     if (!options.killPopups())
         return Outcome::Skipped;
+    // Unticking "Kill popups" takes effect at once: the box is read again after every point where
+    // events ran, so a pass that was waiting when it was unticked closes nothing.
+    const std::function<bool()> wanted = [&] {
+        return options.killPopups() && (!stillWanted || stillWanted());
+    };
+    const auto stop = [&] { return options.killPopups() ? Outcome::GivenUp : Outcome::Skipped; };
 
-    if (!waitForChange(stillWanted) || !holdWhileStopped(stillWanted))
-        return Outcome::GivenUp;
+    if (!waitForChange(wanted) || !holdWhileStopped(wanted) || !wanted())
+        return stop();
     state.forcePass = false;
 
     // The guard counter of the waits starts afresh with every pass.
-    KillDelay delay(m_ctx.clock, options, stillWanted, m_guardLimit);
+    KillDelay delay(m_ctx.clock, options, wanted);
     delay.observer = m_delayObserver;
-    const auto finish = [&](Outcome outcome) {
-        m_lastDelays = delay.waitsSpent();
-        m_lastGuardRounds = delay.guardRounds();
-        return outcome;
-    };
 
     // The pass waits one delay before walking the windows, so a page that has just opened a popup
     // has had a moment to settle.
     if (!delay())
-        return finish(Outcome::GivenUp);
+        return stop();
     if (const std::optional<int> count = m_ctx.browser.count()) {
         state.lastWindowCount = *count;
         m_changedSinceCount = false;
@@ -50,9 +51,9 @@ SurveyPass::Outcome SurveyPass::run(const std::function<bool()>& stillWanted) {
     const QList<WindowKey> windows = m_ctx.browser.enumerate();
     for (const WindowKey window : windows) {
         if (!examine(window, delay))
-            return finish(Outcome::GivenUp);
+            return stop();
     }
-    return finish(Outcome::Walked);
+    return Outcome::Walked;
 }
 
 bool SurveyPass::waitForChange(const std::function<bool()>& stillWanted) {
@@ -100,7 +101,6 @@ bool SurveyPass::examine(WindowKey window, KillDelay& delay) {
         return false;
 
     // A failing read is skipped, and the rule it tests then runs as if it had held.
-    bool killedNow = false;
     const std::optional<bool> opener = browser.hasOpener(window);
     const std::optional<bool> menuBar = browser.menuBar(window);
     const bool popup = !opener || !menuBar || (*opener && !*menuBar);
@@ -110,61 +110,64 @@ bool SurveyPass::examine(WindowKey window, KillDelay& delay) {
         if (!delay())
             return false;
         // While the log viewer is open nothing is logged or closed; the window is still counted.
-        if (!state.logViewerOpen &&
-            !logAndQuit(window, delay, QStringLiteral("quitting nr. 1, kill popups3")))
-            return false;
-        if (!delay())
-            return false;
-        killedNow = true;
-        countKill();
+        return closeAndCount(window, delay, QStringLiteral("quitting nr. 1, kill popups3"));
     }
 
-    if ((options.killBrowsers() || options.killAllBrowsers()) && !killedNow) {
-        bool found = false;
-        if (const std::optional<qint64> handle = browser.handle(window)) {
-            found = state.existingWindowHandles.contains(QString::number(*handle));
-        } else {
-            // The handle is the test of the search: a window we cannot name counts as found, so
-            // "Kill new browsers" spares it.
-            found = true;
-        }
-        if (options.killAllBrowsers())
-            found = false;
-        // A visibility that cannot be read makes the whole test hold, as with the popup rule.
-        const std::optional<bool> visible = browser.visible(window);
-        if (!visible || (!found && *visible && !killedNow)) {
-            if (!state.logViewerOpen) {
-                if (options.beepOnKill())
-                    m_ctx.beeper.beep();
-                if (!delay() ||
-                    !logAndQuit(window, delay, QStringLiteral("quitting nr. 2, kill popups3")))
-                    return false;
-            }
+    if (newBrowserRuleHolds(window)) {
+        // The options are read again after the delay: a box unticked meanwhile spares the window.
+        if (!state.logViewerOpen) {
+            if (options.beepOnKill())
+                m_ctx.beeper.beep();
             if (!delay())
                 return false;
-            countKill();
+            if (!newBrowserRuleHolds(window))
+                return true;
         }
+        return closeAndCount(window, delay, QStringLiteral("quitting nr. 2, kill popups3"));
     }
     return true;
 }
 
-bool SurveyPass::logAndQuit(WindowKey window, KillDelay& delay, const QString& debugText) {
-    // A record that cannot be read is not logged; the window is closed all the same.
+bool SurveyPass::newBrowserRuleHolds(WindowKey window) {
+    BrowserWindows& browser = m_ctx.browser;
+    const LiveOptions& options = m_ctx.options;
+    if (!options.killBrowsers() && !options.killAllBrowsers())
+        return false;
+    bool found = false;
+    if (const std::optional<qint64> handle = browser.handle(window)) {
+        found = m_ctx.state.existingWindowHandles.contains(QString::number(*handle));
+    } else {
+        // The handle is the test of the search: a window we cannot name counts as found, so
+        // "Kill new browsers" spares it.
+        found = true;
+    }
+    if (options.killAllBrowsers())
+        found = false;
+    // A visibility that cannot be read makes the whole test hold, as with the popup rule.
+    const std::optional<bool> visible = browser.visible(window);
+    return !visible || (!found && *visible);
+}
+
+bool SurveyPass::closeAndCount(WindowKey window, KillDelay& delay, const QString& debugText) {
+    if (!m_ctx.state.logViewerOpen)
+        logAndQuit(window, debugText);
+    // A window closed is counted even when the pass stops in the delay after it.
+    const bool goOn = delay.stillWanted() && delay();
+    countKill();
+    return goOn;
+}
+
+void SurveyPass::logAndQuit(WindowKey window, const QString& debugText) {
+    // A record that cannot be read is not logged; the window is closed all the same. Once its
+    // record is written the window is closed, whatever ran meanwhile.
     const std::optional<QString> url = m_ctx.browser.documentUrl(window);
     const std::optional<QString> title = m_ctx.browser.documentTitle(window);
-    if (url && title) {
+    if (url && title)
         m_ctx.log.LogBlocked(LogRecords::closedWindow(*url, *title));
-        if (!delay.stillWanted())
-            return false;
-    }
-    if (m_ctx.state.debugMode) {
+    if (m_ctx.state.debugMode)
         m_ctx.messages.information(m_ctx.applicationTitle, debugText);
-        if (!delay.stillWanted())
-            return false;
-    }
     if (!m_ctx.browser.quit(window))
         qCDebug(lcBlocking) << "quit failed for window" << window;
-    return true;
 }
 
 void SurveyPass::countKill() {

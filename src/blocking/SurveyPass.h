@@ -31,21 +31,19 @@ public:
     void setDelayObserver(std::function<void(double seconds)> observer) {
         m_delayObserver = std::move(observer);
     }
-    // The guard limit of the passes' delays (tests lower it to reach it quickly).
-    void setDelayGuardLimit(int limit) { m_guardLimit = limit; }
-
-    // Delays and guard rounds spent by the last pass.
-    int lastPassDelays() const { return m_lastDelays; }
-    int lastPassGuardRounds() const { return m_lastGuardRounds; }
 
 private:
     bool waitForChange(const std::function<bool()>& stillWanted);
     bool holdWhileStopped(const std::function<bool()>& stillWanted);
     // Both rules for one window; false when the pass should stop.
     bool examine(WindowKey window, KillDelay& delay);
-    // Logs the window, shows the diagnostic in debug mode and closes it; false when the pass
-    // should stop.
-    bool logAndQuit(WindowKey window, KillDelay& delay, const QString& debugText);
+    // "Kill new browsers" or "Kill all browser windows" wants this window closed.
+    bool newBrowserRuleHolds(WindowKey window);
+    // Logs and closes the window (unless the log viewer is open), waits one delay and counts it;
+    // false when the pass should stop.
+    bool closeAndCount(WindowKey window, KillDelay& delay, const QString& debugText);
+    // Logs the window, shows the diagnostic in debug mode and closes it.
+    void logAndQuit(WindowKey window, const QString& debugText);
     void countKill();
 
     BlockingContext m_ctx;
@@ -56,7 +54,4 @@ private:
     QObject m_listener;
     bool m_changedSinceCount = false;
     std::function<void(double)> m_delayObserver;
-    int m_guardLimit = KillDelay::defaultGuardLimit;
-    int m_lastDelays = 0;
-    int m_lastGuardRounds = 0;
 };

@@ -1,6 +1,7 @@
 #include "platform/SettingsBackend.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSettings>
 #include <QStringList>
@@ -23,10 +24,11 @@ IniSettingsBackend::IniSettingsBackend(QString filePath) : m_filePath(std::move(
     QSettings probe(m_filePath, QSettings::IniFormat);
     (void)probe.allKeys(); // the file is parsed on first use
     if (probe.status() == QSettings::FormatError) {
-        // Keep the damaged file beside the new one instead of overwriting it: nothing the user had
-        // is lost, and the program starts with its defaults.
-        const QString aside = m_filePath + QStringLiteral(".damaged");
-        QFile::remove(aside);
+        // Keep the damaged file beside the new one, and any copy set aside before, instead of
+        // overwriting it: nothing the user had is lost, and the program starts with its defaults.
+        QString aside = m_filePath + QStringLiteral(".damaged");
+        for (int n = 1; QFileInfo::exists(aside) && n < 100; ++n)
+            aside = m_filePath + QStringLiteral(".damaged.%1").arg(n);
         QFile::rename(m_filePath, aside);
         qCWarning(lcSettingsBackend) << "settings file could not be read; moved to" << aside;
     }

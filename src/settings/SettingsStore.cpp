@@ -12,7 +12,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcSettingsBackend)
 
 namespace {
 const QString separator = QStringLiteral("<->");
-}
+// No settings file the program writes comes near this.
+constexpr qint64 maxSettingsFileBytes = 16 << 20;
+} // namespace
 
 SettingsStore::SettingsStore(SettingsBackend& backend) : m_backend(backend) {}
 
@@ -92,6 +94,10 @@ QString SettingsStore::setAsideUnreadableFile(const QString& filePath) {
     // the file's place has readable bits too.
     if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
         problem = QStringLiteral("could not be read");
+    } else if (info.size() > maxSettingsFileBytes) {
+        // Every option is read and written through the whole file: one this large would make each
+        // click wait for it. The longest hijack list the program keeps fits many times over.
+        problem = QStringLiteral("is too large (%1 MB)").arg(info.size() >> 20);
     } else {
         file.close();
         QSettings probe(filePath, QSettings::IniFormat);

@@ -25,9 +25,10 @@ public:
     bool save_state();
 
     // Looks at the settings file before anything reads it. A file that is there but cannot be
-    // read (no permission, a folder in its place) or is not a settings file at all is moved aside
-    // to "<file>.damaged", so the program starts with its defaults instead of reading every option
-    // as unset. Returns what to tell the user, or "" when the file is fine or not there yet.
+    // read (no permission, a folder in its place), is not a settings file at all, or is far larger
+    // than any the program writes (16 MB) is moved aside to "<file>.damaged", so the program
+    // starts with its defaults instead of reading every option as unset. Returns what to tell the
+    // user, or "" when the file is fine or not there yet.
     static QString setAsideUnreadableFile(const QString& filePath);
 
     // Splits a stored hijack list at every "<->"; empty pieces are dropped, the rest kept as is.

@@ -51,7 +51,12 @@ private slots:
         QCOMPARE(h.logLines(), QStringList{"three" + stamp});
         // A log of visited pages that we make is readable by its user only.
         QCOMPARE(int(QFile::permissions(h.logPath()) & 0x0077), 0); // no group or other bits
-        QCOMPARE(h.state.adsLoggedThisSession, 4);
+        // Past midnight (or with the clock put back) each record carries the date of its moment,
+        // and one holding the day before's date is a record like any other.
+        h.clock.date = "12/5/2026";
+        h.log.LogBlocked(QStringLiteral("http://n.example/12/4/2026<===>"));
+        QCOMPARE(h.logLines().last(), "http://n.example/12/4/2026<===> 12/5/2026 10:17:46 PM");
+        QCOMPARE(h.state.adsLoggedThisSession, 5);
     }
 
     // Records, the day's separator and last_used_date all carry these texts.

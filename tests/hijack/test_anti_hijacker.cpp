@@ -153,8 +153,10 @@ private slots:
         image2->setVisible(true);      // as the hide to the tray shows it
         QVERIFY(timer7->isEnabled());
         // The periodic pass finds a window that was open all along.
-        QTRY_VERIFY(r.browser.actionLog().contains(
-            QStringLiteral("navigate %1 http://home.example/").arg(hijacked)));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            r.browser.actionLog().contains(
+                QStringLiteral("navigate %1 http://home.example/").arg(hijacked)),
+            30000);
         image2->setVisible(false); // as a stop hides it
         QVERIFY(!timer7->isEnabled());
         image2->setVisible(true);

@@ -4,7 +4,9 @@
 #include "support/MemorySettingsBackend.h"
 #include "support/TestMain.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 // A store that fails on chosen keys, to check what a failing read or write leaves behind.
@@ -75,20 +77,49 @@ private slots:
         QVERIFY2(text.startsWith("[Options]") && text.count('[') == 1, text.constData());
     }
 
-    void aDamagedFileStillWorks_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe[Opt\x01ions\n=\x00\x00", 16);
-        QTest::newRow("unterminated section") << QByteArray("[Options\nBeep=1\n");
-        QTest::newRow("not ini at all") << QByteArray("<?xml version=\"1.0\"?><a/>");
+    // A file that is damaged, binary, huge or cannot be read is moved aside whole and the user is
+    // told; the program then keeps its options in a fresh file.
+    void aBadFileIsSetAside_data() {
+        QTest::addColumn<QByteArray>("content"); // "dir": a folder in the file's place
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("good") << QByteArray("[Options]\nBeep=1\n") << "";
+        QTest::newRow("binary") << QByteArray("\x00\xff\xfe[Opt\x01ions\n=\x00\x00", 16)
+                                << "is damaged";
+        QTest::newRow("unterminated section") << QByteArray("[Options\nBeep=1\n") << "is damaged";
+        QTest::newRow("20 MB") << "[Options]\nBeep=" + QByteArray(20 << 20, 'x')
+                               << "is too large (20 MB)";
+        QTest::newRow("a folder in its place") << QByteArray("dir") << "could not be read";
     }
-    void aDamagedFileStillWorks() {
+    void aBadFileIsSetAside() {
         QFETCH(QByteArray, content);
-        write(path(), content);
+        QFETCH(QString, problem);
+        for (const QString& old : QDir(dir.path()).entryList({"s.conf*"}))
+            QVERIFY(QFile::remove(dir.filePath(old)) ||
+                    QDir(dir.filePath(old)).removeRecursively());
+        if (content == "dir")
+            QVERIFY(QDir().mkpath(path()));
+        else
+            write(path(), content);
+        const QString notice = SettingsStore::setAsideUnreadableFile(path());
+        QVERIFY2(problem.isEmpty() ? notice.isEmpty() : notice.contains(problem),
+                 qPrintable(notice));
+        if (!problem.isEmpty()) {
+            QVERIFY(notice.contains(path() + ".damaged") && !QFileInfo::exists(path()));
+            QFile aside(path() + ".damaged");
+            QVERIFY(content == "dir" ||
+                    (aside.open(QIODevice::ReadOnly) && aside.readAll() == content));
+        }
+        if (problem == "is damaged") {        // damaged again later: the backend keeps both copies
+            write(path(), content + content); // another size: QSettings reads it afresh
+            IniSettingsBackend again(path());
+            QVERIFY(QFileInfo::exists(path() + ".damaged") &&
+                    QFileInfo::exists(path() + ".damaged.1"));
+        }
         IniSettingsBackend backend(path());
         SettingsStore store(backend);
-        store.load_saved_state();
         QVERIFY(store.put_option(QStringLiteral("done"), QStringLiteral("firsttime")));
         QCOMPARE(store.get_option(QStringLiteral("firsttime")), QStringLiteral("done"));
+        QCOMPARE(store.get_option(QStringLiteral("Beep")), problem.isEmpty() ? "1" : "");
     }
 
     void patternListDecoding_data() {
@@ -170,14 +201,10 @@ private slots:
         autostart.removeEntry("Pagewarden 8.0");
         QVERIFY(!QFile::exists(autostart.entryPath()));
         autostart.removeEntry("Pagewarden 8.0"); // nothing left to remove
-    }
-
-    void unwritableFolderFailsQuietly() {
-        QTemporaryDir tmp;
-        write(tmp.filePath("autostart"), "a file where the folder should be");
-        XdgAutostart autostart(tmp.filePath("autostart"));
-        QVERIFY(!autostart.setEntry("Pagewarden 8.0", "/a/pagewarden"));
-        QVERIFY(!autostart.hasEntry("Pagewarden 8.0"));
+        // A file where the folder should be: the entry fails quietly.
+        QVERIFY(QDir(tmp.filePath("autostart")).removeRecursively());
+        write(tmp.filePath("autostart"), "not a folder");
+        QVERIFY(!autostart.setEntry("Pagewarden 8.0", command));
     }
 };
 

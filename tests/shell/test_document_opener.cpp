@@ -1,6 +1,5 @@
 #include "platform/WebPageOpener.h"
 #include "shell/DocumentOpener.h"
-#include "shell/UrlTokens.h"
 #include "support/Recorders.h"
 #include "support/TestMain.h"
 
@@ -46,21 +45,22 @@ private slots:
                                 << message << failure;
         };
         // A page that cannot be reached is told in plain words, once, with the address.
-        const auto fails = [&](const char* name, QString failure, QString reason) {
-            const QString page = "http://p.example/h.htm";
-            row(name, "web", page, page,
-                reason.startsWith("No ") ? reason
-                                         : "The page " + page + " could not be opened: " + reason,
-                failure);
-        };
-        fails("unknown server", "net::ERR_NAME_NOT_RESOLVED (http://p.example/h.htm)",
-              "its server p.example was not found.");
-        fails("offline", "net::ERR_INTERNET_DISCONNECTED",
-              "this computer is not connected to the internet.");
-        fails("unknown code", "net::ERR_SOMETHING_NEW", "the browser could not load it.");
-        fails("words already", "No browser is guarded just now.",
-              "No browser is guarded just now.");
+        const QString page = "http://p.example/h.htm";
+        row("unknown server", "web", page, page,
+            "The page " + page + " could not be opened: its server p.example was not found.",
+            "net::ERR_NAME_NOT_RESOLVED (http://p.example/h.htm)");
+        row("offline", "web", page, page,
+            "The page " + page +
+                " could not be opened: this computer is not connected to the "
+                "internet.",
+            "net::ERR_INTERNET_DISCONNECTED");
+        row("unknown code", "web", page, page,
+            "The page " + page + " could not be opened: the browser could not load it.",
+            "net::ERR_SOMETHING_NEW");
+        row("words already", "web", page, page, "No browser is guarded just now.",
+            "No browser is guarded just now.");
         row("plain", "web", "http://a.example/", "http://a.example/");
+        row("tokens", "web", "http://a.example/_lftp_x_rtp__dblq__vbr_", "http://a.example/(x)\"|");
         row("empty: the start page only", "web", "", "");
         row("a file address is refused", "web", "file:///etc/passwd", "-",
             "\"file:///etc/passwd\" is not a web address, so it is not opened. Only addresses "
@@ -111,26 +111,6 @@ private slots:
         QCOMPARE(o.messages.texts.size(), 2); // the last two are not files here
         QVERIFY(o.messages.texts.last().contains(QStringLiteral("is not a file")));
         QVERIFY(o.pages.opened.isEmpty());
-    }
-
-    void urlTokensAndWebAddresses() {
-        // Text, mode, decoded: parentheses only in addresses, no token formed by a replacement.
-        for (const QStringList& t : QList<QStringList>{{"a_dblq_b", "http", "a\"b"},
-                                                       {"x_lftp_y_rtp_z", "http", "x(y)z"},
-                                                       {"x_lftp_y_rtp_", "file", "x_lftp_y_rtp_"},
-                                                       {"a_vbr_b_sglq_c", "file", "a|b'c"},
-                                                       {"_vbr_sglq_", "http", "|sglq_"},
-                                                       {"_DBLQ_", "http", "_DBLQ_"}})
-            QCOMPARE(DecodeUrlTokens(t[0], t[1]), t[2]);
-        // What logged entries, the help page and the vendor's pages may open: "" = refused.
-        for (const auto& [text, address] :
-             {std::pair{"www.example.com/page", "http://www.example.com/page"},
-              {"see: http://a.example/", "http://a.example/"},
-              {"https://a.example/", "https://a.example/"},
-              {"file:///etc/passwd", ""},
-              {"javascript:alert(1)", ""},
-              {"http://", ""}})
-            QCOMPARE(webAddressOf(text).value_or(QString()), QString(address));
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QTest>
+#include <QTimer>
 
 BlockingHarness::BlockingHarness(double scale) : BlockingHarness(nullptr, nullptr, scale) {}
 
@@ -16,6 +17,13 @@ BlockingHarness::BlockingHarness(BrowserWindows* windows, Clock* realClock, doub
               QStringLiteral("Pagewarden 8.0")} {
     clock.date = QStringLiteral("12/4/2026");
     clock.time = QStringLiteral("10:17:46 PM");
+    pass.setDelayObserver([this](double) { ++delays; });
+    controller.surveyPass().setDelayObserver([this](double) { ++delays; });
+    redirect.delayObserver = [this](double) { ++delays; };
+}
+
+void BlockingHarness::at(int ms, std::function<void()> what) {
+    QTimer::singleShot(ms, &browser, std::move(what));
 }
 
 QByteArray BlockingHarness::logBytes() const {

@@ -2,7 +2,10 @@
 
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingContext.h"
+#include "blocking/BlockingController.h"
 #include "blocking/ProgramState.h"
+#include "blocking/SurveyPass.h"
+#include "hijack/RedirectPass.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeBrowser.h"
 #include "support/FakeLiveOptions.h"
@@ -14,7 +17,8 @@
 
 // Everything blocking runs against, as doubles: the in-memory browser, the options, the shared
 // state, a settings store in memory, the log in a temporary folder of its own, a fast clock with a
-// fixed date and time, and recorders for boxes, beeps, the pointer and the main window.
+// fixed date and time, and recorders for boxes, beeps, the pointer and the main window; and the
+// program's own survey pass, redirect pass and blocking cycle on them, counting their delays.
 struct BlockingHarness {
     explicit BlockingHarness(double scale = 0.01);
     // The same around another browser and clock (a real Chromium and the system clock, say); the
@@ -34,6 +38,26 @@ struct BlockingHarness {
     RecordingBusyPointer pointer;
     RecordingBlockingView view;
     BlockingContext context;
+    SurveyPass pass{context};
+    RedirectPass redirect{context};
+    BlockingController controller{context};
+    int delays = 0; // spent by the passes above
+
+    // The date and time every record of the test clock ends with.
+    static inline const QString stamp = QStringLiteral(" 12/4/2026 10:17:46 PM");
+
+    // One survey pass that does not wait for a change of the window count.
+    SurveyPass::Outcome forcedPass() {
+        state.forcePass = true;
+        return pass.run();
+    }
+    // Runs `what` after `ms` real milliseconds, from the event loop of whatever waits then.
+    void at(int ms, std::function<void()> what);
+    // What the window's hide handler does to the flags: the running cycle ends.
+    void hide() {
+        state.hidingToTray = true;
+        state.blockingStopped = false;
+    }
 
     QString logPath() const { return dir.filePath(QStringLiteral("skipped_sites.txt")); }
     // The log file's bytes ("" when it does not exist).

@@ -21,8 +21,8 @@ struct FakeWindow {
 };
 
 // An in-memory, scripted browser for the blocking tests and benchmarks. Windows are added and
-// removed by the test (at once or after a real-time delay); chosen operations can be made to fail;
-// every quit, navigate and refresh is recorded in order.
+// removed by the test; chosen operations can be made to fail; every quit, navigate and refresh is
+// recorded in order.
 class FakeBrowser : public BrowserWindows {
     Q_OBJECT
 public:
@@ -38,7 +38,7 @@ public:
         Refresh,
         DocumentUrl,
         DocumentTitle,
-        HasOpener,
+        HasOpener
     };
 
     struct Action {
@@ -55,25 +55,18 @@ public:
     WindowKey addPopup(const QString& url, const QString& title = QString());
     // A plain browser window the user opened (menu bar, no opener).
     WindowKey addBrowser(const QString& url, const QString& title = QString());
-    // Adds `window` after `ms` real milliseconds (while a pass waits, for example).
-    void addWindowLater(int ms, FakeWindow window);
     bool removeWindow(WindowKey key);
-    void removeWindowLater(int ms, WindowKey key);
 
     bool contains(WindowKey key) const { return m_windows.contains(key); }
     FakeWindow& window(WindowKey key) { return m_windows[key]; }
     QList<WindowKey> keys() const { return m_order; }
-    // Keys of the windows added so far, including those removed since.
-    QList<WindowKey> everAdded() const { return m_added; }
 
     // Makes `op` fail for `key` (0 = every window; for Count, any key).
     void fail(Op op, WindowKey key = 0) { m_failing.insert({op, key}); }
-    void heal(Op op, WindowKey key = 0) { m_failing.remove({op, key}); }
 
-    // What quit does: remove the window at once (0), after that many real ms (> 0), or never (< 0).
-    int quitRemovesAfterMs = 0;
-    // What navigate does to the address: at once (0), after that many real ms (> 0), never (< 0).
-    int navigateChangesAddressAfterMs = 0;
+    // A closed window stays in the collection; a navigated one keeps its address.
+    bool quitKeepsWindow = false;
+    bool navigateKeepsAddress = false;
 
     // Every successful quit, navigate and refresh, in order.
     QList<Action> actions;
@@ -82,32 +75,48 @@ public:
     QList<WindowKey> quitWindows() const;
     // Calls of each operation, failed ones included.
     QHash<Op, int> calls;
-    int totalCalls() const;
     // Runs after each recorded action (so a test can act in the middle of a pass).
     std::function<void(const Action&)> onAction;
 
     std::optional<int> count() override;
-    QList<WindowKey> enumerate() override;
-    std::optional<bool> isHtmlDocument(WindowKey window) override;
-    std::optional<qint64> handle(WindowKey window) override;
-    std::optional<QString> locationUrl(WindowKey window) override;
-    std::optional<bool> menuBar(WindowKey window) override;
-    std::optional<bool> visible(WindowKey window) override;
+    QList<WindowKey> enumerate() override { return m_order; }
+    std::optional<bool> isHtmlDocument(WindowKey k) override {
+        return get(Op::IsHtml, k, &FakeWindow::html);
+    }
+    std::optional<qint64> handle(WindowKey k) override {
+        return get(Op::Handle, k, &FakeWindow::handle);
+    }
+    std::optional<QString> locationUrl(WindowKey k) override {
+        return get(Op::LocationUrl, k, &FakeWindow::url);
+    }
+    std::optional<bool> menuBar(WindowKey k) override {
+        return get(Op::MenuBar, k, &FakeWindow::menuBar);
+    }
+    std::optional<bool> visible(WindowKey k) override {
+        return get(Op::Visible, k, &FakeWindow::visible);
+    }
+    std::optional<QString> documentTitle(WindowKey k) override {
+        return get(Op::DocumentTitle, k, &FakeWindow::title);
+    }
+    std::optional<bool> hasOpener(WindowKey k) override {
+        return get(Op::HasOpener, k, &FakeWindow::opener);
+    }
+    std::optional<QString> documentUrl(WindowKey window) override;
     bool quit(WindowKey window) override;
     bool navigate(WindowKey window, const QString& address) override;
     bool refresh(WindowKey window) override;
-    std::optional<QString> documentUrl(WindowKey window) override;
-    std::optional<QString> documentTitle(WindowKey window) override;
-    std::optional<bool> hasOpener(WindowKey window) override;
 
 private:
     // The window when `op` may run on it, else nullptr (gone, or made to fail).
     const FakeWindow* reach(Op op, WindowKey key);
-    void record(Action action);
+    template <typename T> std::optional<T> get(Op op, WindowKey key, T FakeWindow::*field) {
+        const FakeWindow* w = reach(op, key);
+        return w ? std::optional<T>(w->*field) : std::nullopt;
+    }
+    bool act(Op op, Action action);
 
     QHash<WindowKey, FakeWindow> m_windows;
     QList<WindowKey> m_order;
-    QList<WindowKey> m_added;
     QSet<std::pair<Op, WindowKey>> m_failing;
     WindowKey m_nextKey = 1;
 };

@@ -12,7 +12,7 @@
 #include <QMap>
 #include <QStringList>
 #include <functional>
-#include <stdexcept>
+#include <optional>
 
 // Records the message boxes instead of showing them. `onShow` runs while the box would be up.
 class RecordingMessageBoxes : public MessageBoxes {
@@ -63,12 +63,6 @@ public:
     bool available = true;
 };
 
-// The process end as an exception, so a test can run the exit command and look at what it left.
-struct ProcessEnded : std::runtime_error {
-    explicit ProcessEnded(int c) : std::runtime_error("process ended"), code(c) {}
-    int code;
-};
-
 class RecordingProcessExit : public ProcessExit {
 public:
     void exitNow(int code) override {
@@ -106,6 +100,10 @@ public:
     explicit TestClock(double scale = 0.01) : SystemClock(scale) {}
     QString shortDate() const override { return date.isEmpty() ? SystemClock::shortDate() : date; }
     QString longTime() const override { return time.isEmpty() ? SystemClock::longTime() : time; }
+    double secondsSinceMidnight() const override {
+        return sinceMidnight.value_or(SystemClock::secondsSinceMidnight());
+    }
     QString date;
     QString time;
+    std::optional<double> sinceMidnight;
 };

