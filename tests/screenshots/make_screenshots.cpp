@@ -1,5 +1,6 @@
 // Takes the documentation's pictures of the real windows on test doubles, in a home of its own.
 // Run under a virtual display by scripts/screenshots.sh.
+#include "app/TrayController.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingSession.h"
 #include "blocking/ui/LogViewer.h"
@@ -51,15 +52,18 @@ int main(int argc, char** argv) {
         pages.addBrowser(url);
     f.tp.platform.browser = &pages;
     MainWindow& window = f.load();
-    window.controls().Label2->setText(
-        "Program will start after a 7 second delay. To keep visible, press 'Keep visible' ");
+    window.controls().Label2->setText(TrayController::countdownText("7"));
     window.showBrowserStatus("Guarding Chromium 156 (started by Pagewarden)");
     window.show();
     bool ok = shoot(window, out + "main-window.png");
     window.controls().command("Command4")->click();
     ok = shoot(window, out + "main-window-options.png") && ok;
     window.controls().command("Command4")->click();
-    window.controls().msg1->setText("3 Popups terminated");
+    // Hidden to the tray, three popups closed, opened again from the tray's menu.
+    window.controls().command("Command1")->click();
+    window.presenter().windowsClosed(3);
+    window.controls().rest1->trigger();
+    ok = shoot(window, out + "main-window-open.png") && ok;
     window.controls().trayMenu->popup(QPoint(60, 60));
     ok = shoot(*window.controls().trayMenu, out + "tray-menu.png") && ok;
     window.controls().trayMenu->hide();
