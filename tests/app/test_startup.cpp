@@ -178,7 +178,7 @@ private slots:
         QVERIFY(run.startup.Main());
         MainWindow* w = run.startup.mainWindow();
         if (!early) {
-            QVERIFY(!w->isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 30000);
             startAgain();
             QTRY_VERIFY_WITH_TIMEOUT(w->isVisible(), 30000);
             QCOMPARE(w->controls().command("Command3")->text(), QStringLiteral("Hide"));
