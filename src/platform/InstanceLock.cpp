@@ -5,6 +5,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QTimer>
 #include <unistd.h>
 
 namespace {
@@ -56,9 +57,12 @@ void LockFileInstanceLock::answer() {
                     socket->abort();
                 return;
             }
-            if (socket->readLine(showRequest.size() + 1) == showRequest)
-                emit showRequested();
+            const bool show = socket->readLine(showRequest.size() + 1) == showRequest;
             socket->disconnectFromServer();
+            // Told from the event loop, not from inside this socket's handler: bringing the panel
+            // back waits while events run, and the socket may be gone by then.
+            if (show)
+                QTimer::singleShot(0, this, [this] { emit showRequested(); });
         };
         connect(socket, &QLocalSocket::readyRead, this, read);
         read();
