@@ -41,7 +41,13 @@ void BlockingPresenter::attach(BlockingSession& session) {
 }
 
 QString BlockingPresenter::trayCountText(int count) {
-    return QString::number(count) + QStringLiteral(" Popups terminated");
+    return QString::number(count) + (count == 1 ? QStringLiteral(" Popup terminated")
+                                                : QStringLiteral(" Popups terminated"));
+}
+
+QString BlockingPresenter::eliminatedText(int count) {
+    return QString::number(count) + (count == 1 ? QStringLiteral(" popup window eliminated")
+                                                : QStringLiteral(" popup windows eliminated"));
 }
 
 void BlockingPresenter::offerStop(bool stop) {
@@ -66,9 +72,8 @@ void BlockingPresenter::countReset() {
 
 void BlockingPresenter::windowsClosed(int count) {
     m_c.msg1->setText(trayCountText(count));
-    const QString eliminated = QString::number(count) + QStringLiteral(" popup windows eliminated");
-    m_c.label28->setText(eliminated);
-    m_c.Label2->setText(eliminated);
+    // One line beside the first row of buttons; the line below is the countdown's.
+    m_c.label28->setText(eliminatedText(count));
 }
 
 void BlockingPresenter::onTrayStopStart() {

@@ -21,8 +21,9 @@ public:
     void offerStop(bool stop);
     bool offersStop() const { return m_offersStop; }
 
-    // The count line of the tray menu for `count` closed windows.
+    // The count line of the tray menu, and the panel's, for `count` closed windows.
     static QString trayCountText(int count);
+    static QString eliminatedText(int count);
 
     // BlockingView
     void blockingSwitched(bool on) override;

@@ -30,6 +30,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 
 MainWindow::MainWindow(Platform& platform, SettingsStore& store, ColourScheme& scheme,
                        QWidget* parent)
@@ -88,9 +89,12 @@ MainWindow::MainWindow(Platform& platform, SettingsStore& store, ColourScheme& s
     connect(m_options, &OptionsPanel::killAllBrowsersChanged, this,
             [this] { m_session->forcePass(); });
     connect(m_options, &OptionsPanel::aboutToShow, m_tray, &TrayController::keepVisibleIfOffered);
+    // The options panel sets the window's wider size itself.
+    connect(m_options, &OptionsPanel::aboutToShow, this, &MainWindow::releaseSize);
     connect(m_options, &OptionsPanel::closed, this, &MainWindow::restoreNormalSize);
     connect(m_commands, &PanelCommands::exitRequested, this, &MainWindow::exitCommand);
     connect(m_commands, &PanelCommands::aboutRequested, this, &MainWindow::showAboutBox);
+    connect(m_commands, &PanelCommands::closeRequested, m_tray, &TrayController::closePanel);
 }
 
 MainWindow::~MainWindow() = default;
@@ -109,11 +113,28 @@ int MainWindow::heightTwips() const {
 }
 void MainWindow::setWidthTwips(int twips) {
     m_widthTwips = twips;
+    releaseSize();
     resize(Twips::toPixels(twips), height());
+    setFixedSize(size());
 }
 void MainWindow::setHeightTwips(int twips) {
     m_heightTwips = twips;
+    releaseSize();
     resize(width(), Twips::toPixels(twips));
+    setFixedSize(size());
+}
+
+// The window has the sizes the panel gives it and no other: the user cannot resize it, which
+// would uncover the layer of commands below what it shows. A size set by the program (never a
+// spontaneous one from the window system) is fixed as it arrives.
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    if (!event->spontaneous())
+        setFixedSize(event->size());
+    QWidget::resizeEvent(event);
+}
+void MainWindow::releaseSize() {
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 void MainWindow::restoreNormalSize() {
     setWidthTwips(normalWidth);
@@ -121,15 +142,13 @@ void MainWindow::restoreNormalSize() {
 }
 
 void MainWindow::load() {
-    // The command panel's first layout.
-    m_c.command("Command9")->setVisible(true);
+    // The command panel's first layout (the command buttons themselves stay out of sight).
     m_c.picture("Image12")->setVisible(true);
     m_c.picture("Image4")->setVisible(false);
     m_c.picture("Image14")->setVisible(true);
     PictureButton* image5 = m_c.picture("Image5");
     image5->setVisible(false);
     image5->move(m_c.picture("Image4")->x(), image5->y());
-    m_c.command("go")->setVisible(false);
 
     m_c.imgIcon->setPixmap(Artwork::resourcePicture(6042, m_c.imgIcon->size()));
     m_c.Picture4->setPixmap(Artwork::resourcePicture(6036, m_c.Picture4->size()));

@@ -57,6 +57,8 @@ public:
     int heightTwips() const;
     void setWidthTwips(int twips);
     void setHeightTwips(int twips);
+    // Lets the program give the window a new size (it is fixed again as it arrives).
+    void releaseSize();
 
     // The parts.
     const PanelControls& controls() const { return m_c; }
@@ -74,6 +76,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:

@@ -42,7 +42,7 @@ PanelCommands::PanelCommands(QWidget& window, const PanelControls& c) : QObject(
     onCommand("Command14", [this] { emit antiHijackerPanel(); });
     onCommand("Command13", [this] { emit aboutRequested(); });
     onCommand("exit", [this] { emit exitRequested(); });
-    onCommand("cmdOK", [&window] { window.hide(); });
+    onCommand("cmdOK", [this] { emit closeRequested(); });
     onCommand("Command2", [&window] { window.close(); });
     // "View log", "Go!", "99" and "Command12" have no work of their own: the log opens from
     // the pictures, and blocking starts from the others.

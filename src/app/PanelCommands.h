@@ -19,4 +19,5 @@ signals:
     void antiHijackerPanel(); // Command14 (Image13)
     void aboutRequested();    // Command13 (Image11)
     void exitRequested();     // exit, Image3, the tray's Exit
+    void closeRequested();    // cmdOK: the window goes out of the way
 };

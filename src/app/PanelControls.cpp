@@ -87,6 +87,8 @@ void buildCommands(QWidget& window, PanelControls& c) {
                                         commandLayerTop + row * (commandHeight + 60), commandWidth,
                                         commandHeight));
         ++place;
+        // The pictures press these; the user never reaches them, not even with the keyboard.
+        button->setVisible(false);
         if (name == QLatin1String("Command5")) {
             button->setProperty("index", command5);
             c.command5.at(command5++) = button;

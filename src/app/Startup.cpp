@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "app/Platform.h"
+#include "app/TrayController.h"
 #include "blocking/BlockingSession.h"
 #include "blocking/ui/LogViewer.h"
 #include "platform/BusyPointer.h"
@@ -69,9 +70,20 @@ bool Startup::Main() {
     vendorSiteUrl = advancedSetting(*m_platform.settings, QStringLiteral("vendor_site_url"),
                                     QStringLiteral("https://www.pagewarden.example"));
 
-    if (m_platform.instanceLock && !m_platform.instanceLock->tryLock()) {
-        step(QStringLiteral("another instance runs"));
-        return false;
+    if (InstanceLock* lock = m_platform.instanceLock) {
+        if (!lock->tryLock()) {
+            // The running one brings its panel to the front; this one ends without a trace.
+            step(lock->askHolderToShow() ? QStringLiteral("another instance runs, told to show")
+                                         : QStringLiteral("another instance runs"));
+            return false;
+        }
+        QObject::connect(lock, &InstanceLock::showRequested, &m_receiver, [this] {
+            if (m_window)
+                m_window->tray().bringToFront();
+            else
+                m_showWhenReady = true;
+            step(QStringLiteral("asked to show"));
+        });
     }
 
     if (m_platform.startBrowser)
@@ -138,6 +150,9 @@ bool Startup::Main() {
         m_window->hide();
         step(QStringLiteral("main window loaded hidden"));
     }
+
+    if (m_showWhenReady)
+        m_window->tray().bringToFront();
 
     step(QStringLiteral("second wait"));
     waitSeconds(*m_platform.clock, startDelay);

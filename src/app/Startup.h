@@ -5,6 +5,7 @@
 #include "shell/DocumentOpener.h"
 #include "splash/SplashScreen.h"
 
+#include <QObject>
 #include <QPointer>
 #include <QString>
 #include <functional>
@@ -52,4 +53,7 @@ private:
     std::unique_ptr<DocumentOpener> m_documents;
     std::unique_ptr<LogViewer> m_logViewer;
     QPointer<SplashScreen> m_splash;
+    // Hears a second start; one that came before the window is answered once it exists.
+    QObject m_receiver;
+    bool m_showWhenReady = false;
 };

@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -58,9 +59,14 @@ TrayController::TrayController(MainWindow& window, const PanelControls& controls
             [this] { m_c.press("Command3"); });
     connect(m_c.picture("Image6"), &PictureButton::clicked, this,
             [this] { m_c.press("Command3"); });
-    if (m_platform.tray)
+    if (m_platform.tray) {
         connect(m_platform.tray, &TrayIcon::rightButtonDown, this,
                 &TrayController::SysTrayMouseEventHandler);
+        connect(m_platform.tray, &TrayIcon::availabilityChanged, this,
+                &TrayController::trayAvailabilityChanged);
+    }
+    // The window manager brings the window back from the taskbar without asking us.
+    m_window.installEventFilter(this);
 }
 
 QString TrayController::countdownText(const QString& seconds) {
@@ -126,8 +132,7 @@ void TrayController::command3Clicked() {
         m_c.Label2->setVisible(false);
         m_countdownCancelled = true;
         m_keepVisible = true;
-        if (!m_trayHooked)
-            installTray();
+        installTray();
         return;
     }
 
@@ -152,23 +157,34 @@ void TrayController::command3Clicked() {
 }
 
 void TrayController::hideWindow() {
-    if (m_platform.tray && m_platform.tray->isAvailable()) {
+    if (m_platform.tray && m_platform.tray->isShown()) {
         m_window.hide();
     } else {
-        // With no notification area the panel goes to the taskbar instead, where the user can
-        // find it again; its right-button menu holds the tray's four commands.
+        // With no icon the panel goes to the taskbar instead, where the user can find it again;
+        // its right-button menu holds the tray's four commands. Without a window manager a
+        // minimised window simply stays on the screen.
         m_window.showMinimized();
     }
 }
 
+void TrayController::closePanel() {
+    hideWindow();
+}
+
 void TrayController::hideToTray() {
+    // After a re-open from the tray blocking is still running: it is not started twice. Decided
+    // now, since the window may be brought back while this hide waits.
+    const bool startBlocking = m_command3 != Command3::Hide;
     m_c.timer("Timer5")->setEnabled(false);
     m_countdownCancelled = true;
     Wait::processPendingEvents();
     m_c.secsleft->clear();
     m_c.Label2->clear();
     Wait::processPendingEvents();
+    // The icon goes up before the window goes away, so there is always a way back.
+    installTray();
     hideWindow();
+    m_putAway = true;
     m_platform.busyPointer->setDefault();
     waitSeconds(*m_platform.clock, 1.0);
 
@@ -178,23 +194,34 @@ void TrayController::hideToTray() {
     m_presenter.offerStop(true);
     m_session.resume();
     m_window.restoreNormalSize();
-    m_c.picture("Image25")->setVisible(false);
-    m_c.picture("Image10")->setVisible(true);
-    if (!m_trayHooked)
-        installTray();
+    if (m_putAway) { // else it came back during the wait and shows the re-opened state already
+        m_c.picture("Image25")->setVisible(false);
+        m_c.picture("Image10")->setVisible(true);
+    }
     waitSeconds(*m_platform.clock, 1.0);
     m_session.setHiding(false);
-    // After a re-open from the tray blocking is still running: it is not started twice.
-    if (m_command3 != Command3::Hide)
+    if (startBlocking)
         emit m_presenter.startRequested();
 }
 
 void TrayController::installTray() {
-    if (m_trayHooked)
-        return;
     m_trayHooked = true;
-    if (m_platform.tray && m_platform.tray->isAvailable())
+    showIcon();
+}
+
+void TrayController::showIcon() {
+    if (m_platform.tray && m_platform.tray->isAvailable() && !m_platform.tray->isShown())
         m_platform.tray->add(Artwork::appIcon(), ProductInfo::applicationTitle(), m_c.trayMenu);
+}
+
+void TrayController::trayAvailabilityChanged(bool available) {
+    if (available) {
+        if (m_trayHooked)
+            showIcon();
+    } else if (m_trayHooked && !m_window.isVisible()) {
+        // The icon went with the notification area: the hidden window goes to the taskbar.
+        m_window.showMinimized();
+    }
 }
 
 void TrayController::removeTrayIcon() {
@@ -216,8 +243,7 @@ void TrayController::reopenFromTray() {
     m_window.show();
     m_window.setVisible(true);
     m_window.setWindowState(Qt::WindowNoState);
-    m_c.picture("Image25")->setVisible(true);
-    m_c.picture("Image10")->setVisible(false);
+    cameBack();
     RestoreMainWindow();
 }
 
@@ -232,13 +258,40 @@ void TrayController::RestoreMainWindow() {
     waitSeconds(*m_platform.clock, 2.0);
 }
 
+void TrayController::cameBack() {
+    m_putAway = false;
+    m_c.picture("Image25")->setVisible(true);
+    m_c.picture("Image10")->setVisible(false);
+    setCommand3(Command3::Hide);
+}
+
+bool TrayController::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == &m_window && m_putAway &&
+        (type == QEvent::Show || type == QEvent::WindowStateChange) && m_window.isVisible() &&
+        !m_window.isMinimized())
+        cameBack();
+    return QObject::eventFilter(watched, event);
+}
+
+void TrayController::bringToFront() {
+    const bool putAway = m_putAway;
+    m_window.show();
+    m_window.setWindowState(m_window.windowState() & ~Qt::WindowMinimized);
+    m_window.raise();
+    m_window.activateWindow();
+    // Before the first hide the panel is only brought forward; its countdown goes on.
+    if (putAway)
+        reopenFromTray();
+}
+
 void TrayController::hideWithoutBlocking() {
     m_window.restoreNormalSize();
+    installTray();
     hideWindow();
+    m_putAway = true;
     m_c.picture("Image25")->setVisible(false);
     m_c.picture("Image10")->setVisible(false);
-    if (!m_trayHooked)
-        installTray();
 }
 
 void TrayController::timer6Tick() {

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+class QEvent;
+
 class BlockingPresenter;
 class BlockingSession;
 class MainWindow;
@@ -11,7 +13,8 @@ struct Platform;
 
 // The countdown after the start, the hide to the notification area, the tray icon and the ways
 // back to the window. It owns the window's visibility; blocking only hears that a hide began and
-// ended.
+// ended. The window is hidden only while an icon can bring it back; otherwise it goes to the
+// taskbar. Every way back (the menu's "Open", the taskbar, a second start) leaves the same state.
 class TrayController : public QObject {
     Q_OBJECT
 public:
@@ -37,6 +40,13 @@ public:
     void keepVisibleIfOffered();
     // Stops the countdown and keeps the window on the screen (the anti-hijacker opens this way).
     void keepWindowVisible();
+    // "Close": the window goes out of the way, with no icon added for it.
+    void closePanel();
+    // Another start of the program asked for the panel.
+    void bringToFront();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     // The countdown line changed to `text`.
@@ -50,7 +60,12 @@ private:
     void reopenFromTray();      // rest1
     void hideWithoutBlocking(); // Image25
     void timer6Tick();          // Timer6
+    // Hides the window if the icon can bring it back, else minimises it to the taskbar.
     void hideWindow();
+    void showIcon();
+    void trayAvailabilityChanged(bool available);
+    // The window is back on the screen after a hide: it offers to hide again.
+    void cameBack();
     // Command3 says what it will do next; the mode is kept here, the caption only shows it.
     enum class Command3 { KeepVisible, Start, Hide };
     void setCommand3(Command3 mode);
@@ -64,5 +79,7 @@ private:
     bool m_trayHooked = false;
     bool m_keepVisible = false;
     bool m_countdownCancelled = false;
+    // Hidden or minimised by a hide to the tray, and not yet back.
+    bool m_putAway = false;
     Command3 m_command3 = Command3::KeepVisible;
 };

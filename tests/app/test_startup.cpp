@@ -3,9 +3,9 @@
 #include "app/Startup.h"
 #include "blocking/BlockingSession.h"
 #include "platform/FormTimer.h"
-#include "platform/WebPageOpener.h"
+#include "platform/InstanceLock.h"
 #include "settings/ProductInfo.h"
-#include "settings/ui/OptionsPanel.h"
+#include "shell/ColourScheme.h"
 #include "shell/ui/PictureButton.h"
 #include "splash/SplashScreen.h"
 #include "support/Recorders.h"
@@ -13,7 +13,9 @@
 #include "support/TestPlatform.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -37,7 +39,6 @@ struct StartupRun {
         QObject::disconnect(&w.presenter(), &BlockingPresenter::startRequested, nullptr, nullptr);
         QObject::connect(&w.presenter(), &BlockingPresenter::startRequested, &w,
                          [this] { record(QStringLiteral("blocking started")); });
-        w.session().setLogViewerOpen(logViewerOpen);
         for (const char* name : {"Timer8", "Timer1"})
             QObject::connect(w.controls().timer(name), &FormTimer::tick, &w, [this, name] {
                 record(QLatin1String(name) + QStringLiteral(" tick"));
@@ -47,7 +48,6 @@ struct StartupRun {
     }
     Startup startup;
     const Clock& clock;
-    bool logViewerOpen = false;
     QStringList names;
     QHash<QString, double> at;
 };
@@ -63,145 +63,129 @@ private slots:
     }
     void cleanup() { tp.reset(); }
 
-    void normalStart_showsSplashWaitsThenWindowAndStartsTheChain() {
+    // Splash, five seconds, the window in the blue scheme whatever was stored, five seconds in
+    // which the chain runs; the debug marker is read once, Help opens the product page.
+    void normalStart() {
         tp->store("backgroundcolor", "Red");
+        QFile marker(TestPlatform::dataFolder() + "/debug.txt");
+        QVERIFY(marker.open(QIODevice::WriteOnly));
+        marker.close();
+        RecordingPages pages;
+        tp->platform.webPages = &pages;
+        tp->platform.browserStatus = [] { return QStringLiteral("Guarding Chromium"); };
         StartupRun run(*tp);
         const double t0 = tp->clock.now();
         QVERIFY(run.startup.Main());
+        QFile::remove(marker.fileName());
         QCOMPARE(run.names, (QStringList{"splash shown", "busy pointer", "first wait",
                                          "splash closed", "main window shown", "window visible=1",
                                          "second wait", "Timer8 tick", "blocking started",
                                          "Command1 pressed", "Timer1 tick", "start-up done"}));
-        // Each of the two pauses is five seconds long.
         QVERIFY(run.at["splash closed"] - t0 >= 5.0);
         QVERIFY(run.at["start-up done"] - run.at["second wait"] >= 5.0);
         QCOMPARE(tp->busy.events.first(), QStringLiteral("busy"));
-        QVERIFY(!tp->busy.busy);
-        QVERIFY(!run.startup.splash());
+        QVERIFY(!tp->busy.busy && !run.startup.splash());
+        MainWindow* w = run.startup.mainWindow();
         for (const char* name : {"Timer8", "Timer1", "Timer2"})
-            QVERIFY(!run.startup.mainWindow()->controls().timer(name)->isEnabled());
-        // The window starts in the blue scheme whatever scheme was stored.
-        const QImage shot = run.startup.mainWindow()->grab().toImage();
+            QVERIFY(!w->controls().timer(name)->isEnabled());
+        QVERIFY(w->session().state().debugMode);
+        // Any name but a scheme's changes nothing, not even what is stored.
+        w->scheme().ApplyColourScheme("gold", run.startup.store());
+        QCOMPARE(tp->stored("backgroundcolor"), QStringLiteral("Bluee"));
+        const QImage shot = w->grab().toImage();
         QCOMPARE(QColor(shot.pixel(shot.width() - 3, shot.height() / 2)), QColor(186, 219, 226));
+        // The form's style: bold 10 pt on the controls; lists keep their own font.
+        const QFont box = w->findChild<QCheckBox*>("chkbeep")->font();
+        QVERIFY(box.bold() && box.pointSize() == 10);
+        QVERIFY(!w->findChild<QListWidget*>("lstSourcefields")->font().bold());
+        QCOMPARE(w->controls().browserStatus->text(), QStringLiteral("Guarding Chromium"));
+        w->controls().picture("Image9")->click();
+        QCOMPARE(pages.opened, QStringList{"https://www.pagewarden.example/pagewarden.htm"});
     }
 
-    // "HideOnStart" is 1 (spaces aside) for a start without splash or window, from Timer1.
-    void hideOnStartTexts_data() {
+    // What start-up does with stored texts: "HideOnStart" is 1 (spaces aside) for a start
+    // without splash or window, from Timer1; the running version replaces a saved one that
+    // sorts before it as text ("8.0.10" sorts before "8.0.9") or is missing.
+    void storedTexts_data() {
+        QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("hidden");
-        for (const char* text : {"0", "2", "yes", ""})
-            QTest::newRow(text) << text << false;
-        QTest::newRow("1") << "1" << true;
-        QTest::newRow("spaces") << " 1 " << true;
+        QTest::addColumn<QString>("result");
+        const QString own = ProductInfo::programVersion();
+        for (const char* text : {"0", "2", "yes", "", "1", " 1 "})
+            QTest::newRow(text) << "HideOnStart" << text
+                                << (QString(text).trimmed() == "1" ? "hidden" : "shown");
+        for (const auto& [saved, after] : {std::pair<QString, QString>{QString(), own},
+                                           {"7.9.9", own},
+                                           {"8.1.0", "8.1.0"},
+                                           {"8.0.10", "8.0.10"},
+                                           {"10.0.0", own}})
+            QTest::newRow(qPrintable("version " + saved))
+                << "saved_the_product_version" << saved << after;
     }
-    void hideOnStartTexts() {
+    void storedTexts() {
+        QFETCH(QString, key);
         QFETCH(QString, stored);
-        QFETCH(bool, hidden);
+        QFETCH(QString, result);
         tp->store("firsttime", "done");
-        tp->store("HideOnStart", stored);
+        if (!stored.isNull())
+            tp->store(key, stored);
         StartupRun run(*tp);
         QVERIFY(run.startup.Main());
         const QStringList& names = run.names;
-        QCOMPARE(names.contains("splash shown"), !hidden);
-        QCOMPARE(names.contains("window visible=0"), hidden);
-        QCOMPARE(names.contains("Timer8 tick"), !hidden);
-        QVERIFY(names.indexOf("Command1 pressed") > names.indexOf("second wait"));
+        if (key == "HideOnStart") {
+            const bool hidden = result == "hidden";
+            QVERIFY(names.contains("splash shown") != hidden &&
+                    names.contains("Timer8 tick") != hidden);
+            QCOMPARE(names.contains("window visible=0"), hidden);
+            QVERIFY(names.indexOf("Command1 pressed") > names.indexOf("second wait"));
+        } else {
+            QCOMPARE(tp->stored(key), result);
+        }
     }
 
-    void secondInstance_endsWithNothingShownStartedOrWritten() {
-        tp->lock.available = false;
+    // A second start brings the first's panel to the front: during the first's start-up (a
+    // hidden start then shows its window), or after the hide in the state the tray's "Open"
+    // leaves. It ends without showing, starting or writing anything itself.
+    void secondStart_bringsTheFirstToTheFront_data() {
+        QTest::addColumn<bool>("early");
+        QTest::newRow("after the hide") << false;
+        QTest::newRow("during a hidden start") << true;
+    }
+    void secondStart_bringsTheFirstToTheFront() {
+        QFETCH(bool, early);
+        Platform second = tp->platform;
+        LockFileInstanceLock secondLock(LockFileInstanceLock::defaultPath());
+        second.instanceLock = &secondLock;
         bool browserStarted = false;
-        tp->platform.startBrowser = [&] { browserStarted = true; };
+        second.startBrowser = [&] { browserStarted = true; };
+        QStringList secondSteps;
+        const auto startAgain = [&] {
+            Startup again(second);
+            again.onStep = [&](const QString& what) { secondSteps << what; };
+            QVERIFY(!again.Main() && !again.mainWindow());
+        };
+        tp->store("firsttime", "done");
+        tp->store("HideOnStart", early ? "1" : "0");
         StartupRun run(*tp);
-        QVERIFY(!run.startup.Main());
-        QCOMPARE(run.names, QStringList{"another instance runs"});
-        QVERIFY(!run.startup.mainWindow() && !browserStarted);
-        const auto widgets = QApplication::topLevelWidgets();
-        QVERIFY(std::none_of(widgets.cbegin(), widgets.cend(),
-                             [](QWidget* w) { return w->isVisible(); }));
-        QCOMPARE(tp->stored("saved_the_product_version"), QStringLiteral("<missing>"));
-    }
-
-    void versionBookkeeping_data() {
-        QTest::addColumn<QString>("saved");
-        QTest::addColumn<QString>("after");
-        const QString own = ProductInfo::programVersion();
-        QTest::newRow("none yet") << QString() << own;
-        QTest::newRow("older") << "7.9.9" << own;
-        QTest::newRow("announced newer") << "8.1.0"
-                                         << "8.1.0";
-        // Texts compare character by character: "8.0.10" sorts before "8.0.9".
-        QTest::newRow("text order keeps") << "8.0.10"
-                                          << "8.0.10";
-        QTest::newRow("text order replaces") << "10.0.0" << own;
-    }
-    void versionBookkeeping() {
-        QFETCH(QString, saved);
-        QFETCH(QString, after);
-        if (!saved.isEmpty())
-            tp->store("saved_the_product_version", saved);
-        StartupRun run(*tp);
-        QVERIFY(run.startup.Main());
-        QCOMPARE(tp->stored("saved_the_product_version"), after);
-    }
-
-    void debugMarker_turnsOnDebugModeForTheRun() {
-        QFile marker(TestPlatform::dataFolder() + "/debug.txt");
-        QVERIFY(marker.open(QIODevice::WriteOnly));
-        marker.close();
-        StartupRun run(*tp);
-        QVERIFY(run.startup.Main());
-        QFile::remove(marker.fileName());
-        QVERIFY(run.startup.mainWindow()->session().state().debugMode);
-    }
-
-    void veryFirstStart_storesTheFirstRunValues() {
-        StartupRun run(*tp);
-        QVERIFY(run.startup.Main());
-        const QStringList expected = {"firsttime=done",
-                                      "wasfirsttime=false",
-                                      "StartUp=1",
-                                      "Killpopups=1",
-                                      "Killbrowsers=0",
-                                      "killallbrowsers=0",
-                                      "Beep=0",
-                                      "HideOnStart=0",
-                                      "secondsbeforeminimize=7",
-                                      "popupkillspeed=.2",
-                                      "backgroundcolor=Bluee"};
-        for (const QString& pair : expected)
-            QCOMPARE(pair.section('=', 0, 0) + "=" + tp->stored(pair.section('=', 0, 0)), pair);
-        QCOMPARE(tp->autostart.entries.value("Pagewarden 8.0"),
-                 QStringLiteral("/opt/pagewarden/bin/pagewarden"));
-        QCOMPARE(run.startup.mainWindow()->options().secondsBeforeStartText(), QStringLiteral("7"));
-    }
-
-    void logViewerOpen_holdsTheChainAtTimer8() {
-        StartupRun run(*tp);
-        run.logViewerOpen = true;
-        QVERIFY(run.startup.Main());
-        QVERIFY(run.names.contains("Timer8 tick"));
-        QVERIFY(!run.names.contains("Timer1 tick"));
-        QVERIFY(!run.startup.mainWindow()->controls().timer("Timer1")->isEnabled());
-    }
-
-    void helpOpensTheProductPage_andTheStatusLineShows() {
-        struct Pages : WebPageOpener {
-            void openPage(const QString& start, const QString& address, Done done) override {
-                opened << start << address;
-                done(true, QString());
-            }
-            QStringList opened;
-        } pages;
-        tp->platform.webPages = &pages;
-        tp->platform.browserStatus = [] { return QStringLiteral("Guarding Chromium"); };
-        StartupRun run(*tp);
+        bool shownAtSecondWait = false;
+        run.startup.onStep = [&, step = run.startup.onStep](const QString& what) {
+            step(what);
+            if (what == "first wait" && early)
+                startAgain();
+            if (what == "second wait")
+                shownAtSecondWait = run.startup.mainWindow()->isVisible();
+        };
         QVERIFY(run.startup.Main());
         MainWindow* w = run.startup.mainWindow();
-        QCOMPARE(w->controls().browserStatus->text(), QStringLiteral("Guarding Chromium"));
-        w->controls().picture("Image9")->click();
-        QCOMPARE(pages.opened, (QStringList{"https://www.pagewarden.example",
-                                            "https://www.pagewarden.example/pagewarden.htm"}));
+        if (!early) {
+            QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 30000);
+            startAgain();
+            QTRY_VERIFY_WITH_TIMEOUT(w->isVisible(), 30000);
+            QCOMPARE(w->controls().command("Command3")->text(), QStringLiteral("Hide"));
+        }
+        QVERIFY(run.names.contains("asked to show") && (shownAtSecondWait || !early));
+        QCOMPARE(secondSteps, QStringList{"another instance runs, told to show"});
+        QVERIFY(!browserStarted);
     }
 
     // The splash keeps its picture's size and comes back from minimised or maximised by itself;

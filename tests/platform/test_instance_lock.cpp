@@ -2,6 +2,7 @@
 #include "support/TestMain.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,7 +11,9 @@ class TestInstanceLock : public QObject {
     Q_OBJECT
 
 private slots:
-    void onlyOneHolderAtATime() {
+    // One holder at a time; a second start that asks is heard by the holder, and once the
+    // holder is gone nobody answers.
+    void onlyOneHolder_whichHearsASecondStart() {
         QTemporaryDir dir;
         const QString path = dir.filePath("run/pagewarden.lock");
         LockFileInstanceLock first(path);
@@ -18,14 +21,21 @@ private slots:
         QVERIFY(first.tryLock());
         QVERIFY(first.tryLock()); // asking again keeps it
         QVERIFY(!second.tryLock());
+        QSignalSpy heard(&first, &InstanceLock::showRequested);
+        // The holder answers with waits that run events, as bringing the panel back does.
+        connect(&first, &InstanceLock::showRequested, this, [] { QTest::qWait(50); });
+        QVERIFY(second.askHolderToShow());
+        QVERIFY(heard.wait(30000));
         first.unlock();
+        QVERIFY(!second.askHolderToShow());
         QVERIFY(second.tryLock());
     }
 
+    // A process that dies holding the lock leaves its lock file and socket behind; the next
+    // start takes both over and hears the one after it.
     void aLockLeftByAProcessThatDiedIsTakenOver() {
         QTemporaryDir dir;
         const QString path = dir.filePath("pagewarden.lock");
-        // A child takes the lock and ends without giving it back, as a crash would.
         const pid_t child = ::fork();
         if (child == 0) {
             LockFileInstanceLock held(path);
@@ -34,9 +44,12 @@ private slots:
         int status = 0;
         QCOMPARE(::waitpid(child, &status, 0), child);
         QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        QVERIFY(QFile::exists(path));
+        QVERIFY(QFile::exists(path) && QFile::exists(LockFileInstanceLock::socketPath(path)));
         LockFileInstanceLock lock(path);
         QVERIFY(lock.tryLock());
+        QSignalSpy heard(&lock, &InstanceLock::showRequested);
+        QVERIFY(LockFileInstanceLock(path).askHolderToShow());
+        QVERIFY(heard.wait(30000));
     }
 
     void defaultPathIsInTheRuntimeFolder() {

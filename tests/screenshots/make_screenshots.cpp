@@ -1,9 +1,11 @@
 // Takes the documentation's pictures of the real windows on test doubles, in a home of its own.
 // Run under a virtual display by scripts/screenshots.sh.
+#include "app/TrayController.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingSession.h"
 #include "blocking/ui/LogViewer.h"
 #include "blocking/ui/LogViewerForm.h"
+#include "platform/FormTimer.h"
 #include "shell/DocumentOpener.h"
 #include "shell/ui/PictureButton.h"
 #include "support/FakeBrowser.h"
@@ -36,12 +38,15 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) + "/" : QString("docs/");
-    WindowFixture f(1.0);
+    WindowFixture f(0.1);
     for (const auto& [key, value] :
          {std::pair{"firsttime", "done"},
           {"wasfirsttime", "false"},
           {"StartUp", "1"},
           {"Beep", "1"},
+          {"Killpopups", "1"},
+          {"popupkillspeed", ".2"},
+          {"secondsbeforeminimize", "7"},
           {"spyware_urls", "startpage-hijack.example<->coupon-bar.example/start"},
           {"desired_home_url", "https://www.debian.org/"}})
         f.tp.store(key, value);
@@ -51,15 +56,22 @@ int main(int argc, char** argv) {
         pages.addBrowser(url);
     f.tp.platform.browser = &pages;
     MainWindow& window = f.load();
-    window.controls().Label2->setText(
-        "Program will start after a 7 second delay. To keep visible, press 'Keep visible' ");
+    window.controls().timer("Timer8")->setEnabled(false); // the countdown is shown, not run
+    window.controls().Label2->setText(TrayController::countdownText("7"));
     window.showBrowserStatus("Guarding Chromium 156 (started by Pagewarden)");
     window.show();
-    bool ok = shoot(window, out + "main-window.png");
+    const bool shown = shoot(window, out + "main-window.png");
     window.controls().command("Command4")->click();
-    ok = shoot(window, out + "main-window-options.png") && ok;
+    const bool options = shoot(window, out + "main-window-options.png");
     window.controls().command("Command4")->click();
-    window.controls().msg1->setText("3 Popups terminated");
+    // The options kept the window open: "Start" hides it to the tray; three popups closed, it is
+    // opened again from the tray's menu.
+    window.controls().command("Command3")->click();
+    bool ok = QTest::qWaitFor([&f] { return f.blockingStarts > 0; }, 60000);
+    ok = ok && shown && options;
+    window.presenter().windowsClosed(3);
+    window.controls().rest1->trigger();
+    ok = shoot(window, out + "main-window-open.png") && ok;
     window.controls().trayMenu->popup(QPoint(60, 60));
     ok = shoot(*window.controls().trayMenu, out + "tray-menu.png") && ok;
     window.controls().trayMenu->hide();

@@ -2,11 +2,11 @@
 
 #include "platform/ui/TrayIcon.h"
 
-#include <QStringList>
 #include <functional>
 
-// The notification area as a recorder. `available` says whether the desktop has one; a test
-// presses the icon's buttons with pressRightButton() and the others.
+// The notification area as a recorder. `available` says whether the desktop has one right now;
+// setAvailable() makes one appear or go away as a desktop reports it, and pressRightButton()
+// presses the icon's right button.
 class RecordingTray : public TrayIcon {
     Q_OBJECT
 public:
@@ -14,32 +14,32 @@ public:
     void add(const QIcon& icon, const QString& tip, QMenu* menu) override {
         ++adds;
         shown = true;
+        hasIcon = !icon.isNull();
         lastTip = tip;
         lastMenu = menu;
-        hasIcon = !icon.isNull();
-        events.append(QStringLiteral("add"));
         if (onChange)
             onChange(QStringLiteral("add"));
     }
     void remove() override {
-        ++removes;
         shown = false;
-        events.append(QStringLiteral("remove"));
         if (onChange)
             onChange(QStringLiteral("remove"));
     }
     bool isShown() const override { return shown; }
 
-    // The right button goes down on the icon, as a platform that leaves the menu to us reports it.
+    // An area that goes away takes the icon with it.
+    void setAvailable(bool now) {
+        available = now;
+        shown = shown && now;
+        emit availabilityChanged(now);
+    }
     void pressRightButton() { emit rightButtonDown(QPoint(100, 100)); }
 
     bool available = true;
     bool shown = false;
     bool hasIcon = false;
     int adds = 0;
-    int removes = 0;
     QString lastTip;
     QMenu* lastMenu = nullptr;
-    QStringList events;
     std::function<void(const QString&)> onChange;
 };

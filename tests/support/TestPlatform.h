@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Platform.h"
+#include "platform/InstanceLock.h"
 #include "platform/SettingsBackend.h"
 #include "support/Recorders.h"
 #include "support/RecordingTray.h"
@@ -9,13 +10,15 @@
 #include <QStandardPaths>
 #include <memory>
 
-// A platform made of test doubles and a real settings file in the test's own temporary home.
+// A platform made of test doubles, with a real settings file and instance lock in the test's own
+// temporary home.
 struct TestPlatform {
     explicit TestPlatform(double scale = 0.01)
         : clock(scale),
           settingsPath(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                        QStringLiteral("/pagewarden/Pagewarden 8.0.conf")),
-          settings(std::make_unique<IniSettingsBackend>(settingsPath)) {
+          settings(std::make_unique<IniSettingsBackend>(settingsPath)),
+          lock(LockFileInstanceLock::defaultPath()) {
         QDir().mkpath(dataFolder());
         platform.clock = &clock;
         platform.settings = settings.get();
@@ -57,7 +60,7 @@ struct TestPlatform {
     RecordingMessageBoxes messages;
     RecordingBeeper beeper;
     RecordingBusyPointer busy;
-    FakeInstanceLock lock;
+    LockFileInstanceLock lock; // the real one, in the test's own runtime folder
     MemoryStartWithLogin autostart;
     RecordingProcessExit processExit;
     RecordingTray tray;

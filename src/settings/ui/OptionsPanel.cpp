@@ -97,7 +97,9 @@ void OptionsPanel::buildControls() {
     m_frame5->setGeometry(Twips::rect(6780, 45, 5160, 2070));
     m_speedGroup->setGeometry(Twips::rect(12030, 45, 2700, 990));
     m_secondsGroup->setGeometry(Twips::rect(12030, 1125, 2700, 990));
-    m_frame5->setVisible(false);
+    // The three show together, so that no box of a closed panel can be reached with Tab.
+    for (QGroupBox* part : {m_frame5, m_speedGroup, m_secondsGroup})
+        part->setVisible(false);
 
     m_command4 = new QPushButton(QStringLiteral("Options"), parent);
     m_command4->setObjectName(QStringLiteral("Command4"));
@@ -246,13 +248,15 @@ void OptionsPanel::set_run_at_startup(bool force) {
 void OptionsPanel::toggleOptions() {
     if (!m_shown) {
         emit aboutToShow();
-        m_frame5->setVisible(true);
+        for (QGroupBox* part : {m_frame5, m_speedGroup, m_secondsGroup})
+            part->setVisible(true);
         m_widthBeforeOptions = m_window.width();
         m_window.resize(qRound(m_widthBeforeOptions * 2.25), m_window.height());
         m_command4->setText(QStringLiteral("Hide Options"));
         m_shown = true;
     } else {
-        m_frame5->setVisible(false);
+        for (QGroupBox* part : {m_frame5, m_speedGroup, m_secondsGroup})
+            part->setVisible(false);
         m_window.resize(m_widthBeforeOptions, m_window.height());
         m_command4->setText(QStringLiteral("Options"));
         m_shown = false;
