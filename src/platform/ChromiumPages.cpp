@@ -248,7 +248,7 @@ void ChromiumPages::readWindow(const QString& targetId) {
 
 void ChromiumPages::maybeEnter(Page& p) {
     if (p.entered || p.closing || !p.factsRead || !p.windowRead || !m_generationKnown ||
-        p.targetId.isEmpty())
+        p.targetId.isEmpty() || (mayEnter && !mayEnter(p)))
         return;
     p.entered = true;
     m_entered.emplace(p.key, p.targetId);
