@@ -123,11 +123,14 @@ private slots:
         QCOMPARE(noopener->opener, false);
         QCOMPARE(noopener->menuBar, false);
         QVERIFY(noopener->shownAddress().endsWith("/popup.html"));
-        QVERIFY(m_pages->close(noopener->key));
+        QVERIFY(
+            m_script->sentMethods(noopener->sessionId).contains("Runtime.runIfWaitingForDebugger"));
+        const WindowKey closed = noopener->key;
+        QVERIFY(m_pages->close(closed));
         m_script->playTo("tab");
         // A tab opened by a link: a window of the user's, in the same browser window.
         const ChromiumPage* linked = m_pages->find(m_pages->keys().last());
-        QVERIFY(linked->key != tab);
+        QVERIFY(linked->key > closed); // keys are never used again
         QCOMPARE(linked->opener, false);
         QCOMPARE(linked->menuBar, true);
         QCOMPARE(linked->handle, m_pages->find(tab)->handle);
