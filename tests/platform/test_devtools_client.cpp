@@ -355,63 +355,53 @@ private slots:
         QCOMPARE(connector.retryDelayMs(), 80);
     }
 
-    void connector_probeIsBoundedInSizeAndTime_data() {
+    void connector_probesOnlyOurOwnListenerAndNeverWaitsForIt_data() {
         QTest::addColumn<int>("probe");
-        QTest::addColumn<int>("deadlineMs");
-        // The size cap ends an endless answer long before its deadline would.
-        QTest::newRow("endless body") << int(FakeEndpoint::Endless) << 600000;
-        QTest::newRow("a byte at a time") << int(FakeEndpoint::Trickle) << 300;
-    }
-
-    void connector_probeIsBoundedInSizeAndTime() {
-        QFETCH(int, probe);
-        QFETCH(int, deadlineMs);
-        FakeEndpoint fake(FakeEndpoint::Probe(probe), QHostAddress::LocalHost);
-        QVERIFY(fake.listening);
-        BrowserConnectionOptions options;
-        options.endpoint = QStringLiteral("127.0.0.1:%1").arg(fake.port());
-        options.probeDeadlineMs = deadlineMs;
-        options.firstRetryMs = 50;
-        BrowserConnector connector(options);
-        connector.start();
-        // Given up on, said so, and tried again.
-        QTRY_VERIFY(fake.dropped >= 1 && fake.probes >= 2);
-        QVERIFY2(fake.sent < 16 * VersionProbe::maxReplySize,
-                 qPrintable(QString::number(fake.sent)));
-        QCOMPARE(connector.status(), "Waiting for the browser at " + options.endpoint);
-    }
-
-    void connector_attachesOnlyToAListenerOfOurOwn_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<uint>("owner");
         QTest::addColumn<QString>("status");
         const uint us = ::geteuid();
+        const int answer = FakeEndpoint::Answer;
         QTest::newRow("127.0.0.1")
-            << "127.0.0.1" << us << "Guarding the browser at 127.0.0.1:%1 (version 156)";
+            << answer << "127.0.0.1" << us << "Guarding the browser at 127.0.0.1:%1 (version 156)";
         QTest::newRow("[::1] only")
-            << "::1" << us << "Guarding the browser at [::1]:%1 (version 156)";
+            << answer << "::1" << us << "Guarding the browser at [::1]:%1 (version 156)";
         QTest::newRow("another user's")
-            << "127.0.0.1" << 65534u
+            << answer << "127.0.0.1" << 65534u
             << "Refusing the browser at 127.0.0.1:%1: it belongs to another user";
+        // The size cap ends an endless answer; the deadline one that trickles in.
+        QTest::newRow("endless body") << int(FakeEndpoint::Endless) << "127.0.0.1" << us
+                                      << "Waiting for the browser at 127.0.0.1:%1";
+        QTest::newRow("a byte at a time") << int(FakeEndpoint::Trickle) << "127.0.0.1" << us
+                                          << "Waiting for the browser at 127.0.0.1:%1";
     }
 
-    void connector_attachesOnlyToAListenerOfOurOwn() {
+    void connector_probesOnlyOurOwnListenerAndNeverWaitsForIt() {
+        QFETCH(int, probe);
         QFETCH(QString, address);
         QFETCH(uint, owner);
         QFETCH(QString, status);
         if (owner != ::geteuid() && ::geteuid() != 0)
             QSKIP("making another user's listener needs root");
-        FakeEndpoint fake(FakeEndpoint::Answer, QHostAddress(address), owner);
+        FakeEndpoint fake(FakeEndpoint::Probe(probe), QHostAddress(address), owner);
         if (!fake.listening)
             QSKIP("this loopback address is not available here");
         BrowserConnectionOptions options;
-        options.endpoint = QStringLiteral("localhost:%1").arg(fake.port());
+        options.endpoint = QStringLiteral("%1:%2")
+                               .arg(probe == FakeEndpoint::Answer ? "localhost" : address)
+                               .arg(fake.port());
+        options.probeDeadlineMs = probe == FakeEndpoint::Trickle ? 300 : 600000;
         options.firstRetryMs = 50;
         BrowserConnector connector(options);
         connector.start();
         QTRY_COMPARE(connector.status(), status.arg(fake.port()));
-        QCOMPARE(answers(connector.client()), owner == ::geteuid());
-        QCOMPARE(fake.probes, owner == ::geteuid() ? 1 : 0); // not one byte to a stranger
+        const bool ours = owner == ::geteuid() && probe == FakeEndpoint::Answer;
+        QCOMPARE(answers(connector.client()), ours);
+        if (probe == FakeEndpoint::Answer)
+            QCOMPARE(fake.probes, ours ? 1 : 0); // not one byte to a stranger
+        else // given up on, and tried again, without taking in more than the cap
+            QTRY_VERIFY(fake.dropped >= 1 && fake.probes >= 2 &&
+                        fake.sent < 16 * VersionProbe::maxReplySize);
     }
 
     void connector_keepsGoingThroughAFaultyEndpoint_data() {
