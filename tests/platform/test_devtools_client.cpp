@@ -333,7 +333,8 @@ private slots:
         options.attach = false;
         options.firstRetryMs = 20;
         options.maxRetryMs = 80;
-        options.launchTimeoutMs = 300;
+        // Only a browser that never talks is given up on for its silence.
+        options.launchTimeoutMs = executable.contains("sleep") ? 300 : 60000;
         options.profileFolder = folder.path() + QStringLiteral("/profile");
         options.executable = executable;
         if (!executable.isEmpty() && !executable.startsWith('/')) {
@@ -424,7 +425,7 @@ private slots:
         BrowserConnectionOptions options;
         options.endpoint = QStringLiteral("127.0.0.1:%1").arg(fake.port());
         options.firstRetryMs = 50;
-        options.heartbeatMs = 100;
+        options.heartbeatMs = fault == "silent" ? 300 : 0; // no false alarm under load
         BrowserConnector connector(options);
         QSignalSpy disconnected(&connector, &BrowserConnector::disconnected);
         connect(&connector, &BrowserConnector::disconnected, this, [&] { fake.answering = true; });
