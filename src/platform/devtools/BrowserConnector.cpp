@@ -216,7 +216,9 @@ void BrowserConnector::handshake(DevToolsClient* candidate, bool launched, int t
                         if (candidate != m_client)
                             return;
                         if (!reply.ok) {
-                            lost(reply.error);
+                            // A pipe that closed is told by the browser's exit, when it comes.
+                            if (!(launched && !candidate->isOpen()))
+                                lost(reply.error);
                             return;
                         }
                         adopt(candidate,
