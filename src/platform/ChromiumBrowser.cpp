@@ -14,12 +14,14 @@ ChromiumBrowser::ChromiumBrowser(BrowserConnectionOptions options, QObject* pare
     connect(m_connector, &BrowserConnector::statusChanged, this, &ChromiumBrowser::statusChanged);
     connect(m_pages, &ChromiumPages::countChanged, this, &BrowserWindows::countChanged);
     connect(m_opener, &ChromiumPageOpener::windowOpened, this, &ChromiumBrowser::ownWindowOpened);
+    m_pages->mayEnter = [this](ChromiumPage& page) { return m_opener->mayEnter(page); };
     m_pages->onEntered = [this](ChromiumPage& page) { m_opener->entered(page); };
     m_pages->onRemoved = [this](const QString& targetId) { m_opener->removed(targetId); };
 }
 
 ChromiumBrowser::~ChromiumBrowser() {
     m_connector->disconnect(this);
+    m_pages->mayEnter = {};
     m_pages->onEntered = {};
     m_pages->onRemoved = {};
 }

@@ -46,20 +46,32 @@ void ChromiumPageOpener::openPage(const QString& startPage, const QString& addre
         return;
     }
     const QString first = startPage.isEmpty() ? QStringLiteral("about:blank") : startPage;
+    ++m_creating;
     m_pages.send(QStringLiteral("Target.createTarget"),
                  QJsonObject{{QStringLiteral("url"), first}, {QStringLiteral("newWindow"), true}},
                  {}, [this, address, done](const DevToolsReply& reply) {
+                     --m_creating;
                      const QString targetId =
                          reply.result.value(QStringLiteral("targetId")).toString();
-                     if (!reply.ok || targetId.isEmpty()) {
-                         if (done)
-                             done(false, reply.error.isEmpty()
-                                             ? QStringLiteral("The browser did not open a window.")
-                                             : reply.error);
-                         return;
+                     if (reply.ok && !targetId.isEmpty())
+                         created(targetId, address, done);
+                     else if (done)
+                         done(false, reply.error.isEmpty()
+                                         ? QStringLiteral("The browser did not open a window.")
+                                         : reply.error);
+                     for (const QString& id : std::exchange(m_heldBack, {})) {
+                         if (ChromiumPage* p = m_pages.page(id))
+                             m_pages.maybeEnter(*p);
                      }
-                     created(targetId, address, done);
                  });
+}
+
+bool ChromiumPageOpener::mayEnter(ChromiumPage& page) {
+    if (m_creating == 0 || page.canAccessOpener)
+        return true;
+    if (!m_heldBack.contains(page.targetId))
+        m_heldBack.append(page.targetId);
+    return false;
 }
 
 void ChromiumPageOpener::created(const QString& targetId, const QString& address,
@@ -128,6 +140,8 @@ void ChromiumPageOpener::connected() {
 
 void ChromiumPageOpener::disconnected() {
     m_ours.clear();
+    m_creating = 0;
+    m_heldBack.clear();
     const auto requests = std::exchange(m_openRequests, {});
     for (const OpenRequest& request : requests) {
         if (request.done)

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 #include <functional>
 
 class ChromiumPages;
@@ -25,6 +26,9 @@ public:
     void openPage(const QString& startPage, const QString& address, WebPageOpener::Done done);
     // The browser is back: pages asked for while it was closed open now.
     void connected();
+    // A new window that no page opened waits while a window of ours is being opened, until we
+    // know whether it is that one: ours is told before it is counted.
+    bool mayEnter(ChromiumPage& page);
     // A page entered the mirror or left it for good.
     void entered(ChromiumPage& page);
     void removed(const QString& targetId);
@@ -55,4 +59,6 @@ private:
     QHash<QString, OpenRequest> m_openRequests; // targetId -> address to go to
     QList<DeferredOpen> m_deferredOpens;        // waiting for the browser to start again
     QHash<QString, bool> m_ours;                // targetIds of the windows we opened
+    int m_creating = 0;                         // windows asked for and not yet answered
+    QStringList m_heldBack;                     // targetIds waiting for those answers
 };

@@ -78,6 +78,8 @@ void ChromiumPages::attach(DevToolsClient* client, std::function<void(const QStr
     m_client = client;
     m_generationKnown = false;
     connect(client, &DevToolsClient::eventReceived, this, &ChromiumPages::onEvent);
+    // A connection that closed has no windows, whatever its owner makes of it next.
+    connect(client, &DevToolsClient::closed, this, &ChromiumPages::detach);
 
     // Tell this browser process from earlier ones: its own target id is new on every start.
     send(QStringLiteral("Target.getTargetInfo"), {}, {}, [this](const DevToolsReply& reply) {
@@ -248,7 +250,7 @@ void ChromiumPages::readWindow(const QString& targetId) {
 
 void ChromiumPages::maybeEnter(Page& p) {
     if (p.entered || p.closing || !p.factsRead || !p.windowRead || !m_generationKnown ||
-        p.targetId.isEmpty())
+        p.targetId.isEmpty() || (mayEnter && !mayEnter(p)))
         return;
     p.entered = true;
     m_entered.emplace(p.key, p.targetId);

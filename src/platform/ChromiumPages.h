@@ -64,6 +64,8 @@ public:
     PageNavigation& navigation() { return *m_navigation; }
 
     // Runs when a page enters the mirror, before countChanged, and when one leaves for good.
+    // mayEnter can hold a page back for a moment; maybeEnter() lets it in later.
+    std::function<bool(Page&)> mayEnter;
     std::function<void(Page&)> onEntered;
     std::function<void(const QString& targetId)> onRemoved;
 

@@ -102,12 +102,13 @@ void PopupFacts::read(const QString& targetId, bool held) {
     if (!p)
         return;
     const QString sessionId = p->sessionId;
+    const int serial = p->addressSerial;
     m_pages.send(
         QStringLiteral("Runtime.evaluate"),
         QJsonObject{{QStringLiteral("expression"), kCreationFacts},
                     {QStringLiteral("returnByValue"), true}},
         sessionId,
-        [this, targetId, held](const DevToolsReply& reply) {
+        [this, targetId, held, serial](const DevToolsReply& reply) {
             ChromiumPage* q = m_pages.page(targetId);
             if (!q)
                 return;
@@ -122,7 +123,8 @@ void PopupFacts::read(const QString& targetId, bool held) {
                 const QJsonValue menu = facts.at(0);
                 q->menuBar = menu.isBool() ? menu.toBool() : true;
                 q->opener = facts.at(1).toBool();
-                if (!q->hasDocument) {
+                // A page found on its way somewhere else was read before it got there.
+                if (!q->hasDocument && (held || serial == q->addressSerial)) {
                     q->documentTitle = facts.at(2).toString();
                     q->mimeType = facts.at(3).toString();
                     q->documentUrl = facts.at(4).toString();
@@ -139,6 +141,8 @@ void PopupFacts::read(const QString& targetId, bool held) {
             if (held)
                 holdsInitialDocument(*q);
             q->factsRead = true;
+            if (!held && serial != q->addressSerial)
+                m_pages.queryDocument(targetId); // the document it has come to
             m_pages.maybeEnter(*q);
         },
         m_pages.heldPageTimeout());

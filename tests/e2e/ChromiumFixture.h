@@ -115,11 +115,9 @@ protected:
                                {{"expression", script}, {"userGesture", true}}, tab);
     }
 
-    // A real mouse click in the first tab, not waited for.
-    void clickSoon(int x, int y) {
-        for (const char* type : {"mousePressed", "mouseReleased"})
-            driver->client()->send(QStringLiteral("Input.dispatchMouseEvent"),
-                                   DevToolsDriver::mouseEvent(type, x, y), tab);
+    bool isPopup(WindowKey key) {
+        return rig->browser.hasOpener(key).value_or(false) &&
+               !rig->browser.menuBar(key).value_or(true);
     }
 
     QList<WindowKey> newKeys(const QList<WindowKey>& before) {

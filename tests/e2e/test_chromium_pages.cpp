@@ -1,5 +1,6 @@
 // The browser mirror fed with conversations recorded from a real Chromium (tests/data): what a
 // window reports from its first moment, and what closing it does, in milliseconds.
+#include "platform/ChromiumNavigation.h"
 #include "platform/ChromiumPages.h"
 #include "platform/devtools/DevToolsClient.h"
 #include "support/ProtocolScript.h"
@@ -7,6 +8,7 @@
 
 #include <QJsonArray>
 #include <QSignalSpy>
+#include <algorithm>
 #include <memory>
 
 class TestChromiumPages : public QObject {
@@ -121,11 +123,14 @@ private slots:
         QCOMPARE(noopener->opener, false);
         QCOMPARE(noopener->menuBar, false);
         QVERIFY(noopener->shownAddress().endsWith("/popup.html"));
-        QVERIFY(m_pages->close(noopener->key));
+        QVERIFY(
+            m_script->sentMethods(noopener->sessionId).contains("Runtime.runIfWaitingForDebugger"));
+        const WindowKey closed = noopener->key;
+        QVERIFY(m_pages->close(closed));
         m_script->playTo("tab");
         // A tab opened by a link: a window of the user's, in the same browser window.
         const ChromiumPage* linked = m_pages->find(m_pages->keys().last());
-        QVERIFY(linked->key != tab);
+        QVERIFY(linked->key > closed); // keys are never used again
         QCOMPARE(linked->opener, false);
         QCOMPARE(linked->menuBar, true);
         QCOMPARE(linked->handle, m_pages->find(tab)->handle);
@@ -170,6 +175,78 @@ private slots:
         QCOMPARE(m_pages->count(), 0);
         QCOMPARE(counts.size(), 1);
         QVERIFY(!m_pages->isAttached());
+    }
+
+    void reloadRightAfterANavigation_waitsForItsCommit() {
+        // As the redirect sends both at once; the browser refuses a reload before the commit.
+        play("new_windows.json");
+        m_script->playTo("tab");
+        ChromiumPage& tab = *m_pages->find(m_pages->keys().first());
+        QVERIFY(m_pages->navigation().navigate(tab, "http://127.0.0.1:36829/plain.txt"));
+        QVERIFY(m_pages->navigation().refresh(tab));
+        const QJsonArray steps = ReplayTransport::load("new_windows.json");
+        const auto commit = std::find_if(steps.begin(), steps.end(), [](const QJsonValue& step) {
+            return step["params"]["frame"]["mimeType"] == "text/plain";
+        });
+        m_script->playTo("text");
+        QCOMPARE(m_script->sentMethods().count("Page.reload"), 1);
+        const auto reload = std::find_if(m_script->sent.begin(), m_script->sent.end(), [](auto& r) {
+            return r.value("method") == "Page.reload";
+        });
+        QVERIFY(reload->value("step").toInt() > commit - steps.begin());
+    }
+
+    void pageNavigatedWhileWeAttach_isReportedWhereItIs() {
+        // Its facts were read from the page it left; the browser told where it went meanwhile.
+        play("navigated_while_attaching.json");
+        m_script->playTo("settled");
+        QCOMPARE(m_pages->count(), 1);
+        const ChromiumPage& tab = *m_pages->find(m_pages->keys().first());
+        QCOMPARE(tab.shownAddress(), "http://127.0.0.1:36829/tab.html");
+        QCOMPARE(tab.documentUrl, "http://127.0.0.1:36829/tab.html");
+        QCOMPARE(tab.documentTitle, "A Tab");
+        QVERIFY(tab.isHtml());
+        QCOMPARE(tab.menuBar, true);
+    }
+
+    void browserWithThirtyThousandPages_isMirroredWholeAndEveryPageResumed() {
+        // Every page announced at once, held and waiting for us, as in a burst from the pipe: tens
+        // of thousands of requests wait for their answers together.
+        const int pages = 30000;
+        QJsonArray steps;
+        for (int i = 0; i < pages; ++i) {
+            const QString id = QStringLiteral("T%1").arg(i);
+            const QJsonObject info{{"targetId", id},
+                                   {"type", "page"},
+                                   {"url", ""},
+                                   {"canAccessOpener", true},
+                                   {"openerId", "T0"}};
+            steps.append(QJsonObject{{"event", "Target.targetCreated"},
+                                     {"params", QJsonObject{{"targetInfo", info}}}});
+            steps.append(QJsonObject{{"event", "Target.attachedToTarget"},
+                                     {"params", QJsonObject{{"sessionId", "S" + id},
+                                                            {"targetInfo", info},
+                                                            {"waitingForDebugger", true}}}});
+        }
+        m_script = new ReplayTransport(steps);
+        m_client = std::make_unique<DevToolsClient>(m_script);
+        m_pages = std::make_unique<ChromiumPages>();
+        const QJsonObject answer{
+            {"targetInfo", QJsonObject{{"targetId", "B"}, {"type", "browser"}}},
+            {"windowId", 7},
+            {"result",
+             QJsonObject{{"type", "object"},
+                         {"value", QJsonArray{false, true, "", "text/html", "about:blank"}}}}};
+        m_script->responder = [answer](const QJsonObject&) { return answer; };
+        QString refused;
+        m_pages->attach(m_client.get(), [&refused](const QString& why) { refused = why; });
+        m_script->playTo(); // the answers come from the event loop, after every question
+        QVERIFY(m_client->pendingRequests() > 4 * pages);
+        QTRY_COMPARE_WITH_TIMEOUT(m_pages->count(), pages, 60000);
+        // Read before it timed out: a refusal would cost the connection.
+        QCOMPARE(refused, QString());
+        QCOMPARE(m_script->sentMethods().count("Runtime.runIfWaitingForDebugger"), pages);
+        QCOMPARE(m_pages->find(m_pages->keys().last())->menuBar, false);
     }
 };
 

@@ -1,6 +1,7 @@
-// The real blocking cycle and survey pass through the Chromium adapter against a real, headless
-// Chromium: popups opened by clicks are closed and logged, tabs are left alone, slow pages are
-// logged by the address they were opened for, and "Kill new browsers" tells windows apart.
+// The real blocking cycle, survey pass and redirect pass through the Chromium adapter against a
+// real, headless Chromium: popups opened by clicks are closed and logged, tabs are left alone,
+// slow pages are logged by the address they were opened for, "Kill new browsers" tells windows
+// apart, and a window that turns to a listed page is sent home.
 #include "e2e/ChromiumFixture.h"
 #include "support/TestMain.h"
 
@@ -11,10 +12,15 @@ class TestSurveyPassChromium : public ChromiumFixture {
     void dump() {
         for (WindowKey key : rig->browser.enumerate())
             qWarning() << "window" << key << rig->browser.locationUrl(key).value_or("?") << "popup"
-                       << rig->browser.hasOpener(key).value_or(false)
-                       << !rig->browser.menuBar(key).value_or(true) << "handle"
-                       << rig->browser.handle(key).value_or(-1);
+                       << isPopup(key) << "handle" << rig->browser.handle(key).value_or(-1);
         qWarning() << "killed" << rig->harness.state.popupsTerminated << rig->browser.status();
+    }
+
+    bool cycleUntil(const std::function<bool()>& done, int redirectMs = 0) {
+        const bool reached = rig->runCycleUntil(done, 90000, redirectMs);
+        if (!reached)
+            dump();
+        return reached;
     }
 
 private slots:
@@ -33,29 +39,29 @@ private slots:
         server.setHtml("/tab.html", "A Tab", "<p>tab</p>");
         server.setHtml("/slow.html", "Slow Ad", "<p>at last</p>");
         server.setDelay("/slow.html", 1500);
+        server.setHtml("/hijacker.html", "Hijacker", "<p>search here</p>");
     }
 
+    void init() { QVERIFY(start("/mixed.html")); }
     void cleanup() { stop(); }
 
     void cycle_closesAndLogsAClickedPopup_andLeavesATabAlone() {
-        QVERIFY(start("/mixed.html"));
         rig->harness.options.popupKillSpeed = QStringLiteral(".2");
         int step = 0;
-        const bool reached = rig->runCycleUntil([&] {
+        QVERIFY(cycleUntil([&] {
             if (step == 0) { // the cycle is waiting for a change: open a tab
-                clickSoon(500, 100);
+                driver->click(tab, 500, 100);
                 step = 1;
             } else if (step == 1 && rig->browser.count() == std::optional<int>(2)) {
-                clickSoon(100, 100); // now a popup
+                // The new tab came to the front: back to the first one, and click a popup.
+                driver->client()->send(QStringLiteral("Page.bringToFront"), {}, tab);
+                driver->click(tab, 100, 100);
                 step = 2;
             }
             // The pass that closed the popup walked the tab before it.
             return step == 2 && rig->harness.state.popupsTerminated == 1 &&
                    rig->browser.count() == std::optional<int>(2);
-        });
-        if (!reached)
-            dump();
-        QVERIFY2(reached, qPrintable(QStringLiteral("stopped at step %1").arg(step)));
+        }));
         QTRY_COMPARE_WITH_TIMEOUT(driver->pageIds().size(), 2, kWait);
         const QStringList lines = rig->harness.logLines();
         QCOMPARE(lines.size(), 1); // the popup (the day's separator comes from StartBlocking)
@@ -74,7 +80,6 @@ private slots:
         // The server takes 1.5 s, far longer than the delay: every window is judged and logged
         // while it still shows its initial empty page.
         QFETCH(QString, how);
-        QVERIFY(start("/mixed.html"));
         rig->harness.options.popupKillSpeed = QStringLiteral(".1");
         const WindowKey first = rig->browser.enumerate().first();
         const QString slow = server.url("/slow.html");
@@ -84,7 +89,7 @@ private slots:
             rig->harness.settings.desiredHomeUrl = server.url("/tab.html");
         }
         bool asked = false;
-        const bool reached = rig->runCycleUntil([&] {
+        QVERIFY(cycleUntil([&] {
             if (!asked && how == "new browser") // as a user opens one
                 driver->client()->send("Target.createTarget", {{"url", slow}, {"newWindow", true}});
             else if (!asked)
@@ -92,10 +97,7 @@ private slots:
             asked = true;
             return rig->harness.state.popupsTerminated == 1 &&
                    rig->browser.count() == std::optional<int>(1);
-        });
-        if (!reached)
-            dump();
-        QVERIFY(reached);
+        }));
         QCOMPARE(rig->browser.enumerate(), QList<WindowKey>{first}); // the first one is spared
         const QStringList lines = rig->harness.logLines();
         QVERIFY(!lines.isEmpty());
@@ -108,25 +110,43 @@ private slots:
     }
 
     void cycle_withShortDelay_closesEveryPopupOfSeveralClicks() {
-        QVERIFY(start("/mixed.html"));
         rig->harness.options.popupKillSpeed = QStringLiteral(".05");
         int opened = 0;
-        const bool reached = rig->runCycleUntil(
-            [&] {
-                const bool onlyTheTab = rig->browser.count() == std::optional<int>(1);
-                if (onlyTheTab && rig->harness.state.popupsTerminated == opened && opened < 5) {
-                    // Unnamed: a named one would reuse the window the browser is still closing.
-                    act("window.open('/popup.html', '_blank', 'width=320')");
-                    ++opened;
-                }
-                return rig->harness.state.popupsTerminated == 5 && onlyTheTab;
-            },
-            90000);
-        if (!reached)
-            dump();
-        QVERIFY(reached);
+        QVERIFY(cycleUntil([&] {
+            const bool onlyTheTab = rig->browser.count() == std::optional<int>(1);
+            if (onlyTheTab && rig->harness.state.popupsTerminated == opened && opened < 5) {
+                // Unnamed: a named one would reuse the window the browser is still closing.
+                act("window.open('/popup.html', '_blank', 'width=320')");
+                ++opened;
+            }
+            return rig->harness.state.popupsTerminated == 5 && onlyTheTab;
+        }));
         QCOMPARE(rig->harness.logLines().size(), 5);
         QTRY_COMPARE_WITH_TIMEOUT(driver->pageIds().size(), 1, kWait);
+    }
+
+    void windowOpenAllAlong_thatTurnsToAListedPage_isSentHomeByThePeriodicPass() {
+        // The window count does not change: only the redirect pass sees it.
+        rig->harness.options.popupKillSpeed = QStringLiteral(".05");
+        rig->harness.settings.hijackPatterns = {QStringLiteral("/hijack")};
+        rig->harness.settings.desiredHomeUrl = server.url("/tab.html");
+        const WindowKey first = rig->browser.enumerate().first();
+        bool navigated = false;
+        QVERIFY(cycleUntil(
+            [&] {
+                if (!navigated)
+                    driver->client()->send("Page.navigate", {{"url", server.url("/hijacker.html")}},
+                                           tab);
+                navigated = true;
+                return rig->browser.locationUrl(first) == server.url("/tab.html") &&
+                       !rig->harness.logLines().isEmpty();
+            },
+            2000)); // the pass runs every 2 s once the window is in the tray
+        QCOMPARE(rig->browser.enumerate(), QList<WindowKey>{first});
+        const QString line = rig->harness.logLines().first();
+        QVERIFY2(line.startsWith(server.url("/hijacker.html") + "<===>Hijacker") &&
+                     line.contains(" , redirected to " + server.url("/tab.html")),
+                 qPrintable(line));
     }
 };
 

@@ -1,15 +1,18 @@
+// The DevTools client, its transports and the connector that finds the browser, against scripted
+// and fake browsers on pipes and loopback: whatever the other end does, the program goes on and
+// answers.
+#include "platform/ChromiumBrowser.h"
 #include "platform/devtools/BrowserConnector.h"
 #include "platform/devtools/DevToolsClient.h"
-#include "platform/devtools/DevToolsTransport.h"
 #include "platform/devtools/Endpoint.h"
 #include "platform/devtools/PipeTransport.h"
 #include "platform/devtools/VersionProbe.h"
 #include "platform/devtools/WebSocketTransport.h"
 #include "support/ChromiumProcess.h"
+#include "support/ProtocolScript.h"
 #include "support/TestMain.h"
 
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -24,39 +27,13 @@
 
 namespace {
 
-// A transport the test speaks through: it keeps what the client sent and delivers what the test
-// says the browser answered.
-class ScriptedTransport : public DevToolsTransport {
-public:
-    bool isOpen() const override { return m_open; }
-    void sendMessage(const QByteArray& message) override { sent.append(message); }
-    void close() override { drop(QStringLiteral("closed by us")); }
-
-    void open() {
-        m_open = true;
-        emit opened();
-    }
-    void receive(const QByteArray& message) { emit messageReceived(message); }
-    void drop(const QString& reason) {
-        if (!m_open)
-            return;
-        m_open = false;
-        emit closed(reason);
-    }
-    QJsonObject sentObject(int i) const { return QJsonDocument::fromJson(sent.at(i)).object(); }
-
-    QList<QByteArray> sent;
-
-private:
-    bool m_open = false;
-};
-
 QByteArray json(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 // A browser's DevTools endpoint on loopback: answers the version probe (properly, with a body
-// that never ends, or a byte at a time) and Browser.getVersion over its WebSocket.
+// that never ends, or a byte at a time) and, while `answering`, every request over its WebSocket
+// with the product and the method asked.
 class FakeEndpoint : public QObject {
 public:
     enum Probe { Answer, Endless, Trickle };
@@ -74,18 +51,21 @@ public:
         connect(&m_ws, &QWebSocketServer::newConnection, this, [this] {
             peer = m_ws.nextPendingConnection();
             peer->setParent(this);
-            connect(peer, &QWebSocket::textMessageReceived, peer, [p = peer](const QString& text) {
-                const QJsonObject request = QJsonDocument::fromJson(text.toUtf8()).object();
-                p->sendTextMessage(QString::fromUtf8(
-                    json({{"id", request.value("id")},
-                          {"result", QJsonObject{{"product", "Chrome/156.0.1"},
-                                                 {"echo", request.value("method")}}}})));
-            });
+            connect(
+                peer, &QWebSocket::textMessageReceived, peer, [this, p = peer](const QString& t) {
+                    const QJsonObject request = QJsonDocument::fromJson(t.toUtf8()).object();
+                    if (answering)
+                        p->sendTextMessage(QString::fromUtf8(
+                            json({{"id", request.value("id")},
+                                  {"result", QJsonObject{{"product", "Chrome/156.0.1"},
+                                                         {"echo", request.value("method")}}}})));
+                });
         });
     }
     quint16 port() const { return m_tcp.serverPort(); }
 
     bool listening = false;
+    bool answering = true;
     QWebSocket* peer = nullptr; // the latest WebSocket client
     int probes = 0;
     qint64 sent = 0;
@@ -126,6 +106,16 @@ private:
     QWebSocketServer m_ws{QStringLiteral("fake browser"), QWebSocketServer::NonSecureMode};
 };
 
+// Whether `client` gets an answer to a request now.
+bool answers(DevToolsClient* client) {
+    auto echo = std::make_shared<QString>();
+    if (!client)
+        return false;
+    client->send("Browser.getVersion", {}, {}, nullptr,
+                 [echo](const DevToolsReply& r) { *echo = r.result.value("echo").toString(); });
+    return QTest::qWaitFor([echo] { return *echo == "Browser.getVersion"; }, 30000);
+}
+
 // Writes `data` into a pipe while the transport reads it from the event loop, until all of it is
 // in or the transport has closed.
 void feed(int fd, const QByteArray& data, const DevToolsTransport& transport) {
@@ -147,10 +137,9 @@ class TestDevToolsClient : public QObject {
     Q_OBJECT
 
 private slots:
-    void requestsEventsAndMalformedMessages() {
-        auto* transport = new ScriptedTransport;
-        DevToolsClient client(transport);
-        transport->open();
+    void client_repliesFindTheirRequest_eventsTheirSession_garbageIsCounted() {
+        auto* browser = new ReplayTransport;
+        DevToolsClient client(browser);
         QSignalSpy events(&client, &DevToolsClient::eventReceived);
         QStringList answers;
         const auto answer = [&](const QString& name) {
@@ -160,87 +149,77 @@ private slots:
         };
         const qint64 first = client.send("A.one", {{"x", 1}}, {}, nullptr, answer("one"));
         const qint64 second = client.send("A.two", {}, "S1", nullptr, answer("two"));
-        QVERIFY(first > 0);
         QCOMPARE(second, first + 1);
-        QCOMPARE(transport->sentObject(0).value("method").toString(), "A.one");
-        QCOMPARE(transport->sentObject(0).value("params").toObject().value("x").toInt(), 1);
-        QVERIFY(!transport->sentObject(0).contains("sessionId"));
-        QCOMPARE(transport->sentObject(1).value("sessionId").toString(), "S1");
+        QCOMPARE(browser->sent.at(0).value("params").toObject().value("x").toInt(), 1);
+        QCOMPARE(browser->sentMethods("S1"), QStringList{"A.two"});
         // A callback whose context is gone is not run.
         auto* context = new QObject;
         const qint64 third = client.send("A.three", {}, {}, context, answer("three"));
         delete context;
 
-        // Garbage is counted and disturbs nothing.
+        // Garbage and replies with ids never sent are counted and disturb nothing.
         for (const QByteArray& bad :
-             {QByteArray("this is not json"), QByteArray("[1, 2, 3]"),
+             {QByteArray("this is not json"), QByteArray("[1, 2, 3]"), QByteArray("{\"id\":"),
               QByteArray(R"({"id": "seven", "result": {}})"),
               QByteArray(R"({"id": 1.5, "result": {}})"), QByteArray(R"({"params": {}})"),
               "{\"id\":" + QByteArray(100000, '9')})
-            transport->receive(bad);
-        QCOMPARE(client.malformedMessages(), 6);
+            browser->receive(bad);
+        browser->receive(json({{"id", third + 100}, {"result", QJsonObject{}}}));
+        QCOMPARE(client.malformedMessages(), 7);
+        QCOMPARE(client.strayReplies(), 1);
         QCOMPARE(client.pendingRequests(), 3);
         // Replies out of order still find their own request; an error gives the browser's text.
-        transport->receive(
+        browser->receive(
             json({{"id", second},
                   {"error", QJsonObject{{"code", -32000}, {"message", "Not attached"}}}}));
-        transport->receive(json({{"id", third}, {"result", QJsonObject{}}}));
-        transport->receive(json({{"id", first}, {"result", QJsonObject{{"v", "a"}}}}));
+        browser->receive(json({{"id", third}, {"result", QJsonObject{}}}));
+        browser->receive(json({{"id", first}, {"result", QJsonObject{{"v", "a"}}}}));
         QCOMPARE(answers, (QStringList{"two:Not attached", "one:a"}));
         QCOMPARE(client.pendingRequests(), 0);
 
-        // Events go out with their session.
-        transport->receive(json({{"method", "Target.targetCreated"}, {"params", QJsonObject{}}}));
-        transport->receive(json({{"method", "Page.frameNavigated"},
-                                 {"params", QJsonObject{{"frame", "F"}}},
-                                 {"sessionId", "S7"}}));
+        browser->receive(json({{"method", "Target.targetCreated"}, {"params", QJsonObject{}}}));
+        browser->receive(json({{"method", "Page.frameNavigated"},
+                               {"params", QJsonObject{{"frame", "F"}}},
+                               {"sessionId", "S7"}}));
         QCOMPARE(events.size(), 2);
-        QCOMPARE(events.at(0).at(0).toString(), "Target.targetCreated");
         QCOMPARE(events.at(0).at(2).toString(), QString());
         QCOMPARE(events.at(1).at(0).toString(), "Page.frameNavigated");
         QCOMPARE(events.at(1).at(1).toJsonObject().value("frame").toString(), "F");
         QCOMPARE(events.at(1).at(2).toString(), "S7");
     }
 
-    void timeoutsAndAClosedTransport_failEachRequestOnce() {
-        auto* transport = new ScriptedTransport;
-        DevToolsClient client(transport);
-        transport->open();
+    void client_requestNeverAnsweredOrConnectionLost_failsEachRequestOnce() {
+        auto* browser = new ReplayTransport;
+        DevToolsClient client(browser);
         QStringList order;
-        const qint64 slow = client.send(
-            "Slow", {}, {}, nullptr,
-            [&](const DevToolsReply& r) { order << (r.timedOut && !r.ok ? "slow" : "?"); }, 300);
-        client.send(
-            "Fast", {}, {}, nullptr,
-            [&](const DevToolsReply& r) { order << (r.timedOut && !r.ok ? "fast" : "?"); }, 30);
+        const auto note = [&](const QString& name) {
+            return [&order, name](const DevToolsReply& r) {
+                order << (r.timedOut && !r.ok ? name : r.error);
+            };
+        };
+        const qint64 slow = client.send("Slow", {}, {}, nullptr, note("slow"), 300);
+        client.send("Fast", {}, {}, nullptr, note("fast"), 30);
         QTRY_COMPARE_WITH_TIMEOUT(order.size(), 2, 5000);
-        QCOMPARE(order, (QStringList{"fast", "slow"}));                      // in deadline order
-        transport->receive(json({{"id", slow}, {"result", QJsonObject{}}})); // too late
+        QCOMPARE(order, (QStringList{"fast", "slow"}));                    // in deadline order
+        browser->receive(json({{"id", slow}, {"result", QJsonObject{}}})); // too late
         QCOMPARE(order.size(), 2);
         QCOMPARE(client.strayReplies(), 1);
 
         QSignalSpy closed(&client, &DevToolsClient::closed);
-        QStringList errors;
+        order.clear();
         for (int i = 0; i < 3; ++i)
-            client.send("A.b", {}, {}, nullptr,
-                        [&](const DevToolsReply& r) { errors << (r.ok ? "ok" : r.error); });
-        transport->drop(QStringLiteral("browser gone"));
-        QCOMPARE(errors.size(), 3);
-        for (const QString& e : errors)
-            QVERIFY2(e.contains("browser gone"), qPrintable(e));
+            client.send("A.b", {}, {}, nullptr, note("?"));
+        browser->drop(QStringLiteral("browser gone"));
+        QCOMPARE(order, QStringList(3, "connection lost: browser gone"));
         QCOMPARE(closed.size(), 1);
-        QVERIFY(!client.isOpen());
         // Later requests fail from the event loop, without being sent.
-        bool failedLater = false;
-        QCOMPARE(client.send("A.c", {}, {}, nullptr,
-                             [&](const DevToolsReply& r) { failedLater = !r.ok; }),
-                 qint64(0));
-        QVERIFY(!failedLater);
-        QTRY_VERIFY(failedLater);
-        QCOMPARE(transport->sent.size(), 5);
+        QCOMPARE(client.send("A.c", {}, {}, nullptr, note("?")), qint64(0));
+        QCOMPARE(order.size(), 3);
+        QTRY_COMPARE(order.size(), 4);
+        QCOMPARE(browser->sent.size(), 5);
     }
 
-    void pipeTransport_splitsOnNulAndSurvivesPartialWrites() {
+    void pipeTransport_splitsOnNulAndSurvivesPartialWritesHugeMessagesAndADeadBrowser() {
         int toUs[2];
         int fromUs[2];
         QCOMPARE(::pipe2(toUs, O_CLOEXEC), 0);
@@ -249,26 +228,21 @@ private slots:
         QSignalSpy received(&transport, &DevToolsTransport::messageReceived);
         QSignalSpy closed(&transport, &DevToolsTransport::closed);
         QTRY_VERIFY(transport.isOpen());
-
         // Two messages, the second cut in the middle, then a large one.
-        const QByteArray big = "{\"id\":3,\"result\":{\"v\":\"" + QByteArray(300000, 'x') + "\"}}";
         QCOMPARE(::write(toUs[1], "{\"id\":1}\0{\"id\"", 14), ssize_t(14));
         QTRY_COMPARE(received.size(), 1);
-        QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray("{\"id\":1}"));
         QCOMPARE(::write(toUs[1], ":2}\0", 4), ssize_t(4));
         QTRY_COMPARE(received.size(), 2);
         QCOMPARE(received.at(1).at(0).toByteArray(), QByteArray("{\"id\":2}"));
+        const QByteArray big = "{\"id\":3,\"result\":{\"v\":\"" + QByteArray(300000, 'x') + "\"}}";
         feed(toUs[1], big + '\0', transport);
         QTRY_COMPARE(received.size(), 3);
         QCOMPARE(received.at(2).at(0).toByteArray(), big);
-
-        // Our messages arrive NUL-terminated.
+        // Ours go out NUL-terminated.
         transport.sendMessage("{\"id\":9}");
         char buffer[64] = {};
-        const ssize_t got = ::read(fromUs[0], buffer, sizeof buffer);
-        QCOMPARE(got, ssize_t(9));
+        QCOMPARE(::read(fromUs[0], buffer, sizeof buffer), ssize_t(9));
         QCOMPARE(QByteArray(buffer, 9), QByteArray("{\"id\":9}\0", 9));
-
         // A message that never ends is dropped with the connection, even after a whole one.
         feed(toUs[1],
              "{}" + QByteArray(1, '\0') + QByteArray(PipeTransport::maxMessageSize + 1, 'x'),
@@ -290,174 +264,197 @@ private slots:
         ::close(toUs[1]);
     }
 
-    void webSocketTransport_roundTripAndOversizedMessage() {
-        FakeEndpoint fake(FakeEndpoint::Answer, QHostAddress::LocalHost);
-        auto* transport = new WebSocketTransport;
-        DevToolsClient client(transport);
-        QSignalSpy opened(&client, &DevToolsClient::opened);
-        QSignalSpy closed(&client, &DevToolsClient::closed);
-        QSignalSpy received(transport, &DevToolsTransport::messageReceived);
-        transport->open(
-            QUrl(QStringLiteral("ws://127.0.0.1:%1/devtools/browser/x").arg(fake.port())));
-        QTRY_COMPARE(opened.size(), 1);
-        QString echo;
-        client.send("Browser.getVersion", {}, {}, nullptr,
-                    [&](const DevToolsReply& r) { echo = r.result.value("echo").toString(); });
-        QTRY_COMPARE(echo, QStringLiteral("Browser.getVersion"));
-        bool failed = false;
-        client.send("Never.answered", {}, {}, nullptr,
-                    [&](const DevToolsReply& r) { failed = !r.ok; });
-        // A message past the limit ends the connection instead of being buffered whole.
-        fake.peer->sendBinaryMessage(QByteArray(WebSocketTransport::maxMessageSize + 1, ' '));
-        QTRY_COMPARE(closed.size(), 1);
-        QVERIFY(failed);
-        QCOMPARE(received.size(), 1);
+    void endpoint_loopbackOnly_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("tried"); // the addresses tried, or empty when refused
+        QTest::newRow("none") << ""
+                              << "127.0.0.1:9222 [::1]:9222";
+        QTest::newRow("by name") << "LocalHost:9333"
+                                 << "127.0.0.1:9333 [::1]:9333";
+        QTest::newRow("IPv6") << "[::1]:9444"
+                              << "[::1]:9444";
+        QTest::newRow("version URL") << "http://127.0.0.2:9555/json/version"
+                                     << "127.0.0.2:9555";
+        QTest::newRow("WebSocket URL") << " ws://127.0.0.1:9666/devtools/browser/a "
+                                       << "127.0.0.1:9666";
+        for (const char* foreign :
+             {"example.com:9222", "192.168.1.5:9222", "0.0.0.0:9222", "http://10.0.0.1:9222",
+              "[2001:db8::1]:9222", "ftp://127.0.0.1:21"})
+            QTest::newRow(foreign) << foreign << "";
     }
 
-    void endpoint_acceptsLoopbackOnly() {
-        QString error;
-        auto e = DevToolsEndpoint::parse(QString(), &error);
-        QVERIFY(e);
-        QCOMPARE(e->display(), QStringLiteral("127.0.0.1:9222"));
-        e = DevToolsEndpoint::parse(QStringLiteral("localhost:9333"), &error);
-        QVERIFY(e);
-        QCOMPARE(e->display(), QStringLiteral("127.0.0.1:9333"));
-        e = DevToolsEndpoint::parse(QStringLiteral("[::1]:9444"), &error);
-        QVERIFY(e);
-        QCOMPARE(e->display(), QStringLiteral("[::1]:9444"));
-        QCOMPARE(e->versionUrl().toString(), QStringLiteral("http://[::1]:9444/json/version"));
-        e = DevToolsEndpoint::parse(QStringLiteral("http://127.0.0.2:9555/json/version"), &error);
-        QVERIFY(e);
-        QCOMPARE(e->port, quint16(9555));
-        e = DevToolsEndpoint::parse(QStringLiteral(" ws://127.0.0.1:9666/devtools/browser/abc "),
-                                    &error);
-        QVERIFY(e);
-        QCOMPARE(e->webSocketUrl("/devtools/browser/abc").toString(),
-                 QStringLiteral("ws://127.0.0.1:9666/devtools/browser/abc"));
-
-        // An address by name or none at all may be either loopback address.
-        const auto displays = [](const QString& text) {
-            QStringList shown;
-            for (const DevToolsEndpoint& c : DevToolsEndpoint::candidates(text, nullptr))
-                shown << c.display();
-            return shown.join(' ');
-        };
-        QCOMPARE(displays(""), QStringLiteral("127.0.0.1:9222 [::1]:9222"));
-        QCOMPARE(displays("LocalHost:9333"), QStringLiteral("127.0.0.1:9333 [::1]:9333"));
-        QCOMPARE(displays("[::1]:9444"), QStringLiteral("[::1]:9444"));
-
-        for (const char* foreign : {"example.com:9222", "192.168.1.5:9222", "0.0.0.0:9222",
-                                    "http://10.0.0.1:9222", "[2001:db8::1]:9222"}) {
-            error.clear();
-            QVERIFY2(!DevToolsEndpoint::parse(QString::fromLatin1(foreign), &error), foreign);
-            QVERIFY2(error.contains(QStringLiteral("refusing")), qPrintable(error));
-        }
-        error.clear();
-        QVERIFY(!DevToolsEndpoint::parse(QStringLiteral("ftp://127.0.0.1:21"), &error));
-        QVERIFY(!error.isEmpty());
-    }
-
-    void connector_refusesAForeignEndpointWithoutConnecting() {
+    void endpoint_loopbackOnly() {
+        QFETCH(QString, text);
+        QFETCH(QString, tried);
+        QStringList shown;
+        for (const DevToolsEndpoint& c : DevToolsEndpoint::candidates(text, nullptr))
+            shown << c.display();
+        QCOMPARE(shown.join(' '), tried);
+        if (!tried.isEmpty())
+            return;
+        // A setting to fix, not a fault to retry: refused at once, and not one byte sent.
         BrowserConnectionOptions options;
-        options.endpoint = QStringLiteral("203.0.113.7:9222");
+        options.endpoint = text;
         BrowserConnector connector(options);
         QSignalSpy status(&connector, &BrowserConnector::statusChanged);
         connector.start();
         QCOMPARE(connector.state(), BrowserConnector::State::Refused);
-        QVERIFY2(connector.status().contains(QStringLiteral("203.0.113.7")),
-                 qPrintable(connector.status()));
-        QVERIFY(connector.status().contains(QStringLiteral("only this computer")));
         QCOMPARE(status.size(), 1);
         QVERIFY(!connector.client());
+        const bool scheme = text.startsWith("ftp");
+        QVERIFY2(connector.status().startsWith(scheme ? "\"" : "Refusing the browser at ") &&
+                     (scheme || connector.status().contains("only this computer")),
+                 qPrintable(connector.status()));
     }
 
-    void connector_withoutABrowserSaysSoAndKeepsTryingWithBackOff() {
-        QTemporaryDir emptyPath;
+    void connector_launchFailures_areSaidOnceAndTriedAgain_data() {
+        QTest::addColumn<QString>("executable"); // a path, or a script's text
+        QTest::addColumn<QString>("status");
+        QTest::newRow("none on PATH") << ""
+                                      << "No Chromium-family browser found; will try again";
+        QTest::newRow("a missing one named")
+            << "/nonexistent/chromium"
+            << "Cannot find the browser \"/nonexistent/chromium\"; will try again";
+        QTest::newRow("exits at once") << "exit 3"
+                                       << "Could not reach the browser (the browser exited "
+                                          "(code 3)); will try again";
+        QTest::newRow("never opens its pipe")
+            << "exec /bin/sleep 600"
+            << "Could not reach the browser (Browser.getVersion timed out); will try again";
+    }
+
+    void connector_launchFailures_areSaidOnceAndTriedAgain() {
+        QFETCH(QString, executable);
+        QFETCH(QString, status);
+        QTemporaryDir folder;
         const QByteArray oldPath = qgetenv("PATH");
-        qputenv("PATH", emptyPath.path().toLocal8Bit());
+        qputenv("PATH", folder.path().toLocal8Bit());
         BrowserConnectionOptions options;
         options.attach = false;
         options.firstRetryMs = 20;
         options.maxRetryMs = 80;
-        options.profileFolder = emptyPath.path() + QStringLiteral("/profile");
+        // Only a browser that never talks is given up on for its silence.
+        options.launchTimeoutMs = executable.contains("sleep") ? 300 : 60000;
+        options.profileFolder = folder.path() + QStringLiteral("/profile");
+        options.executable = executable;
+        if (!executable.isEmpty() && !executable.startsWith('/')) {
+            QFile script(folder.path() + QStringLiteral("/browser"));
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\n" + executable.toUtf8() + "\n");
+            script.setPermissions(script.permissions() | QFile::ExeOwner);
+            options.executable = script.fileName();
+        }
         BrowserConnector connector(options);
-        QSignalSpy status(&connector, &BrowserConnector::statusChanged);
+        QSignalSpy said(&connector, &BrowserConnector::statusChanged);
         QSignalSpy states(&connector, &BrowserConnector::stateChanged);
         connector.start();
-        QCOMPARE(connector.state(), BrowserConnector::State::Waiting);
-        QCOMPARE(connector.status(),
-                 QStringLiteral("No Chromium-family browser found; will try again"));
-        // It tries again and again (each attempt goes Connecting, then Waiting), said only once.
-        QTRY_VERIFY(states.size() >= 8);
-        QCOMPARE(connector.retryDelayMs(), 80);
-        QCOMPARE(connector.status(),
-                 QStringLiteral("No Chromium-family browser found; will try again"));
-        QCOMPARE(status.count(), 2); // "Looking…" once, then the verdict once
+        // Tried again and again (Connecting, then Waiting), said once.
+        QTRY_VERIFY_WITH_TIMEOUT(states.size() >= 6, 30000);
         qputenv("PATH", oldPath);
-        options.executable = QStringLiteral("/nonexistent/chromium");
-        BrowserConnector named(options);
-        named.start();
-        QCOMPARE(named.status(),
-                 "Cannot find the browser \"/nonexistent/chromium\"; will try again");
+        QCOMPARE(connector.status(), status);
+        QStringList texts;
+        for (const QList<QVariant>& text : said)
+            texts << text.at(0).toString();
+        QVERIFY2(texts.size() == 2, qPrintable(texts.join('\n'))); // "Looking…", then the verdict
+        QCOMPARE(connector.retryDelayMs(), 80);
     }
 
-    void connector_probeIsBoundedInSizeAndTime_data() {
+    void connector_probesOnlyOurOwnListenerAndNeverWaitsForIt_data() {
         QTest::addColumn<int>("probe");
-        QTest::addColumn<int>("deadlineMs");
-        // The size cap ends an endless answer long before its deadline would.
-        QTest::newRow("endless body") << int(FakeEndpoint::Endless) << 600000;
-        QTest::newRow("a byte at a time") << int(FakeEndpoint::Trickle) << 300;
-    }
-
-    void connector_probeIsBoundedInSizeAndTime() {
-        QFETCH(int, probe);
-        QFETCH(int, deadlineMs);
-        FakeEndpoint fake(FakeEndpoint::Probe(probe), QHostAddress::LocalHost);
-        QVERIFY(fake.listening);
-        BrowserConnectionOptions options;
-        options.endpoint = QStringLiteral("127.0.0.1:%1").arg(fake.port());
-        options.probeDeadlineMs = deadlineMs;
-        options.firstRetryMs = 50;
-        BrowserConnector connector(options);
-        connector.start();
-        // Given up on, said so, and tried again.
-        QTRY_VERIFY(fake.dropped >= 1 && fake.probes >= 2);
-        QVERIFY2(fake.sent < 16 * VersionProbe::maxReplySize,
-                 qPrintable(QString::number(fake.sent)));
-        QCOMPARE(connector.status(), "Waiting for the browser at " + options.endpoint);
-    }
-
-    void connector_attachesOnlyToAListenerOfOurOwn_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<uint>("owner");
         QTest::addColumn<QString>("status");
         const uint us = ::geteuid();
+        const int answer = FakeEndpoint::Answer;
         QTest::newRow("127.0.0.1")
-            << "127.0.0.1" << us << "Guarding the browser at 127.0.0.1:%1 (version 156)";
+            << answer << "127.0.0.1" << us << "Guarding the browser at 127.0.0.1:%1 (version 156)";
         QTest::newRow("[::1] only")
-            << "::1" << us << "Guarding the browser at [::1]:%1 (version 156)";
+            << answer << "::1" << us << "Guarding the browser at [::1]:%1 (version 156)";
         QTest::newRow("another user's")
-            << "127.0.0.1" << 65534u
+            << answer << "127.0.0.1" << 65534u
             << "Refusing the browser at 127.0.0.1:%1: it belongs to another user";
+        // The size cap ends an endless answer; the deadline one that trickles in.
+        QTest::newRow("endless body") << int(FakeEndpoint::Endless) << "127.0.0.1" << us
+                                      << "Waiting for the browser at 127.0.0.1:%1";
+        QTest::newRow("a byte at a time") << int(FakeEndpoint::Trickle) << "127.0.0.1" << us
+                                          << "Waiting for the browser at 127.0.0.1:%1";
     }
 
-    void connector_attachesOnlyToAListenerOfOurOwn() {
+    void connector_probesOnlyOurOwnListenerAndNeverWaitsForIt() {
+        QFETCH(int, probe);
         QFETCH(QString, address);
         QFETCH(uint, owner);
         QFETCH(QString, status);
         if (owner != ::geteuid() && ::geteuid() != 0)
             QSKIP("making another user's listener needs root");
-        FakeEndpoint fake(FakeEndpoint::Answer, QHostAddress(address), owner);
+        FakeEndpoint fake(FakeEndpoint::Probe(probe), QHostAddress(address), owner);
         if (!fake.listening)
             QSKIP("this loopback address is not available here");
         BrowserConnectionOptions options;
-        options.endpoint = QStringLiteral("localhost:%1").arg(fake.port());
+        options.endpoint = QStringLiteral("%1:%2")
+                               .arg(probe == FakeEndpoint::Answer ? "localhost" : address)
+                               .arg(fake.port());
+        options.probeDeadlineMs = probe == FakeEndpoint::Trickle ? 300 : 600000;
         options.firstRetryMs = 50;
         BrowserConnector connector(options);
         connector.start();
         QTRY_COMPARE(connector.status(), status.arg(fake.port()));
-        QCOMPARE(connector.client() != nullptr, owner == ::geteuid());
-        QCOMPARE(fake.probes, owner == ::geteuid() ? 1 : 0); // not one byte to a stranger
+        const bool ours = owner == ::geteuid() && probe == FakeEndpoint::Answer;
+        QCOMPARE(answers(connector.client()), ours);
+        if (probe == FakeEndpoint::Answer)
+            QCOMPARE(fake.probes, ours ? 1 : 0); // not one byte to a stranger
+        else // given up on, and tried again, without taking in more than the cap
+            QTRY_VERIFY(fake.dropped >= 1 && fake.probes >= 2 &&
+                        fake.sent < 16 * VersionProbe::maxReplySize);
+    }
+
+    void connector_keepsGoingThroughAFaultyEndpoint_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("lost"); // why the connection was given up; empty: kept
+        QTest::newRow("malformed JSON") << "malformed"
+                                        << "";
+        QTest::newRow("replies with wrong ids") << "wrong ids"
+                                                << "";
+        QTest::newRow("a huge frame") << "huge"
+                                      << "Lost the browser (";
+        QTest::newRow("no answer any more") << "silent"
+                                            << "the browser stopped answering";
+    }
+
+    void connector_keepsGoingThroughAFaultyEndpoint() {
+        QFETCH(QString, fault);
+        QFETCH(QString, lost);
+        FakeEndpoint fake(FakeEndpoint::Answer, QHostAddress::LocalHost);
+        BrowserConnectionOptions options;
+        options.endpoint = QStringLiteral("127.0.0.1:%1").arg(fake.port());
+        options.firstRetryMs = 50;
+        options.heartbeatMs = fault == "silent" ? 300 : 0; // no false alarm under load
+        BrowserConnector connector(options);
+        QSignalSpy disconnected(&connector, &BrowserConnector::disconnected);
+        connect(&connector, &BrowserConnector::disconnected, this, [&] { fake.answering = true; });
+        connector.start();
+        QTRY_VERIFY(connector.client() && fake.peer);
+        DevToolsClient* first = connector.client();
+        if (fault == "malformed") {
+            for (const char* bad : {"{\"id\":", "[1,2]", "\xff\xfe", "{\"method\":7}"})
+                fake.peer->sendTextMessage(QString::fromLatin1(bad));
+            QTRY_COMPARE(first->malformedMessages(), 4);
+        } else if (fault == "wrong ids") {
+            fake.peer->sendTextMessage(R"({"id":123456,"result":{}})");
+            fake.peer->sendTextMessage(R"({"id":"1","result":{}})");
+            QTRY_COMPARE(first->strayReplies() + first->malformedMessages(), 2);
+        } else if (fault == "huge") {
+            fake.peer->sendBinaryMessage(QByteArray(WebSocketTransport::maxMessageSize + 1, ' '));
+        } else {
+            fake.answering = false;
+        }
+        if (!lost.isEmpty()) {
+            QTRY_COMPARE_WITH_TIMEOUT(disconnected.size(), 1, 30000);
+            QVERIFY2(connector.status().contains(lost), qPrintable(connector.status()));
+            QTRY_VERIFY_WITH_TIMEOUT(connector.client() && connector.client() != first, 30000);
+        }
+        QCOMPARE(connector.state(), BrowserConnector::State::Connected);
+        QVERIFY(answers(connector.client()));
     }
 
     void launchedBrowser_endsCleanlyAndClosedIsToldFromEnded_data() {
@@ -475,32 +472,49 @@ private slots:
         BrowserConnectionOptions options;
         options.attach = false;
         options.headless = true;
-        options.executable = ChromiumProcess::executable();
         options.extraArguments = ChromiumProcess::quietArguments();
         options.profileFolder = profile.path();
         options.firstRetryMs = 50;
-        auto connector = std::make_unique<BrowserConnector>(options);
-        connector->start();
-        QTRY_COMPARE_WITH_TIMEOUT(connector->state(), BrowserConnector::State::Connected, 60000);
-        const qint64 pid = connector->browserProcessId();
+        auto browser = std::make_unique<ChromiumBrowser>(options);
+        BrowserConnector& connector = browser->connector();
+        browser->start();
+        QTRY_COMPARE_WITH_TIMEOUT(connector.state(), BrowserConnector::State::Connected, 60000);
+        const qint64 pid = connector.browserProcessId();
         if (end == "exit") {
-            connector->endLaunchedBrowser();
+            connector.endLaunchedBrowser();
             QCOMPARE(::kill(static_cast<pid_t>(pid), 0), -1);
         } else if (end == "close") {
-            connector->client()->send(QStringLiteral("Browser.close"));
-            QTRY_COMPARE_WITH_TIMEOUT(connector->state(), BrowserConnector::State::Closed, 30000);
-            QVERIFY(connector->status().startsWith("The browser was closed by the user"));
+            QSignalSpy states(&connector, &BrowserConnector::stateChanged);
+            connector.client()->send(QStringLiteral("Browser.close"));
+            QTRY_COMPARE_WITH_TIMEOUT(connector.state(), BrowserConnector::State::Closed, 30000);
+            QVERIFY(browser->status().startsWith("The browser was closed by the user"));
+            QCOMPARE(browser->count(), std::optional<int>(0));
+            // Not started again by itself: a retry (50 ms) would be due before this timer.
+            QTimer afterAnyRetry;
+            QSignalSpy passed(&afterAnyRetry, &QTimer::timeout);
+            afterAnyRetry.start(200);
+            QVERIFY(passed.wait(30000));
+            QCOMPARE(states.size(), 1);
+            QCOMPARE(connector.browserProcessId(), qint64(0));
+            // Only to open a page, which then opens in it.
+            QVERIFY(browser->canOpenPages());
+            std::optional<QString> failure;
+            browser->openPage({}, {},
+                              [&](bool ok, const QString& why) { failure = ok ? QString() : why; });
+            QTRY_VERIFY_WITH_TIMEOUT(failure.has_value(), 60000);
+            QCOMPARE(*failure, QString());
+            QVERIFY(connector.browserProcessId() != pid);
+            QTRY_COMPARE_WITH_TIMEOUT(browser->count(), std::optional<int>(2), 30000);
         } else {
             ::kill(static_cast<pid_t>(pid), SIGTERM);
-            QTRY_COMPARE_WITH_TIMEOUT(connector->status(),
+            QTRY_COMPARE_WITH_TIMEOUT(browser->status(),
                                       "Lost the browser (it was ended, not closed by the user); "
                                       "trying again",
                                       30000);
-            QTRY_COMPARE_WITH_TIMEOUT(connector->state(), BrowserConnector::State::Connected,
-                                      60000);
-            QVERIFY(connector->browserProcessId() != pid);
+            QTRY_COMPARE_WITH_TIMEOUT(connector.state(), BrowserConnector::State::Connected, 60000);
+            QVERIFY(connector.browserProcessId() != pid);
         }
-        connector.reset();
+        browser.reset();
         // The profile says it ended cleanly, so its next start offers no "Restore pages?".
         QFile preferences(profile.path() + "/Default/Preferences");
         QVERIFY(preferences.open(QIODevice::ReadOnly));

@@ -1,15 +1,12 @@
 #include "support/DevToolsDriver.h"
 
 #include "platform/devtools/Endpoint.h"
+#include "platform/devtools/VersionProbe.h"
 #include "platform/devtools/WebSocketTransport.h"
 #include "support/ProtocolScript.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QtTest>
 
 DevToolsDriver::DevToolsDriver() = default;
@@ -19,29 +16,19 @@ bool DevToolsDriver::connectTo(const QString& endpointText, bool record) {
     const auto endpoint = DevToolsEndpoint::parse(endpointText, nullptr);
     if (!endpoint)
         return false;
-    QNetworkAccessManager network;
-    network.setProxy(QNetworkProxy::NoProxy);
-    QNetworkRequest request(endpoint->versionUrl());
-    request.setTransferTimeout(10000);
-    QNetworkReply* reply = network.get(request);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    const QUrl ws(QJsonDocument::fromJson(reply->readAll())
-                      .object()
-                      .value("webSocketDebuggerUrl")
-                      .toString());
-    reply->deleteLater();
-    if (!ws.isValid())
+    std::optional<QString> path;
+    VersionProbe probe(*endpoint, 10000);
+    QObject::connect(&probe, &VersionProbe::finished,
+                     [&path](const VersionProbe::Result& r) { path = r.browserPath; });
+    probe.start();
+    if (!QTest::qWaitFor([&] { return path.has_value(); }, 15000) || path->isEmpty())
         return false;
     auto* transport = new WebSocketTransport;
     m_recorder = record ? new RecordingTransport(transport) : nullptr;
     m_client = std::make_unique<DevToolsClient>(
         m_recorder ? static_cast<DevToolsTransport*>(m_recorder) : transport);
-    bool opened = false;
-    QObject::connect(m_client.get(), &DevToolsClient::opened, [&opened] { opened = true; });
-    transport->open(endpoint->webSocketUrl(ws.path()));
-    return QTest::qWaitFor([&] { return opened; }, 10000);
+    transport->open(endpoint->webSocketUrl(*path));
+    return QTest::qWaitFor([&] { return m_client->isOpen(); }, 10000);
 }
 
 DevToolsReply DevToolsDriver::call(const QString& method, const QJsonObject& params,
@@ -88,17 +75,16 @@ QString DevToolsDriver::attach(const QString& targetId) {
     return reply.result.value("sessionId").toString();
 }
 
-QJsonObject DevToolsDriver::mouseEvent(const char* type, int x, int y) {
-    return {{"type", type},     {"x", x},       {"y", y},
-            {"button", "left"}, {"buttons", 1}, {"clickCount", 1}};
-}
-
-bool DevToolsDriver::click(const QString& sessionId, int x, int y) {
-    for (const char* type : {"mousePressed", "mouseReleased"}) {
-        if (!call("Input.dispatchMouseEvent", mouseEvent(type, x, y), sessionId).ok)
-            return false;
-    }
-    return true;
+void DevToolsDriver::click(const QString& sessionId, int x, int y) {
+    for (const char* type : {"mousePressed", "mouseReleased"})
+        m_client->send("Input.dispatchMouseEvent",
+                       {{"type", type},
+                        {"x", x},
+                        {"y", y},
+                        {"button", "left"},
+                        {"buttons", 1},
+                        {"clickCount", 1}},
+                       sessionId);
 }
 
 QJsonValue DevToolsDriver::evaluate(const QString& sessionId, const QString& expression) {

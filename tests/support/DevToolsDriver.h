@@ -31,10 +31,8 @@ public:
     QString findPage(const QString& urlPart, int timeoutMs = 15000);
     // Attaches to a page and gives the session id (empty on failure).
     QString attach(const QString& targetId);
-    // A left click at (x, y) in the page's viewport: press and release.
-    bool click(const QString& sessionId, int x, int y);
-    // The parameters of one left-button mouse event at (x, y).
-    static QJsonObject mouseEvent(const char* type, int x, int y);
+    // A left click at (x, y) in the page's viewport, press and release, sent without waiting.
+    void click(const QString& sessionId, int x, int y);
     // Runs script in the page and gives its value.
     QJsonValue evaluate(const QString& sessionId, const QString& expression);
     // Waits until the page shows `url`, loaded and painted, ready for clicks.

@@ -2,12 +2,23 @@
 
 #include <QFile>
 #include <QJsonDocument>
-#include <QTimer>
 
 namespace {
 
 QJsonObject parsed(const QByteArray& message) {
     return QJsonDocument::fromJson(message).object();
+}
+
+QByteArray text(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// Copies "result" and "error" (whichever there is) from one message or step to another.
+void copyOutcome(const QJsonObject& from, QJsonObject& to) {
+    for (const char* key : {"result", "error"}) {
+        if (from.contains(key))
+            to.insert(key, from.value(key));
+    }
 }
 
 } // namespace
@@ -18,26 +29,19 @@ RecordingTransport::RecordingTransport(DevToolsTransport* inner) : m_inner(inner
     connect(inner, &DevToolsTransport::closed, this, &DevToolsTransport::closed);
     connect(inner, &DevToolsTransport::messageReceived, this, [this](const QByteArray& message) {
         const QJsonObject m = parsed(message);
+        QJsonObject step;
         if (m.contains("id")) {
-            QJsonObject step = m_asked.take(m.value("id").toInteger());
+            step = m_asked.take(m.value("id").toInteger());
             step.insert("reply", step.take("method"));
-            for (const char* key : {"result", "error"}) {
-                if (m.contains(key))
-                    step.insert(key, m.value(key));
-            }
-            m_steps.append(step);
+            copyOutcome(m, step);
         } else {
-            QJsonObject step{{"event", m.value("method")}, {"params", m.value("params")}};
+            step = QJsonObject{{"event", m.value("method")}, {"params", m.value("params")}};
             if (m.contains("sessionId"))
                 step.insert("sessionId", m.value("sessionId"));
-            m_steps.append(step);
         }
+        m_steps.append(step);
         emit messageReceived(message);
     });
-}
-
-bool RecordingTransport::isOpen() const {
-    return m_inner->isOpen();
 }
 
 void RecordingTransport::sendMessage(const QByteArray& message) {
@@ -49,30 +53,22 @@ void RecordingTransport::sendMessage(const QByteArray& message) {
     m_inner->sendMessage(message);
 }
 
-void RecordingTransport::close() {
-    m_inner->close();
-}
-
 bool RecordingTransport::save(const QString& path) const {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     // One step a line keeps the scripts readable and their diffs small.
     file.write("[\n");
-    for (qsizetype i = 0; i < m_steps.size(); ++i) {
-        file.write(QJsonDocument(m_steps.at(i).toObject()).toJson(QJsonDocument::Compact));
-        file.write(i + 1 < m_steps.size() ? ",\n" : "\n");
-    }
+    for (qsizetype i = 0; i < m_steps.size(); ++i)
+        file.write(text(m_steps.at(i).toObject()) + (i + 1 < m_steps.size() ? ",\n" : "\n"));
     file.write("]\n");
     return true;
 }
 
 QJsonArray ReplayTransport::load(const QString& name) {
     QFile file(QStringLiteral(PAGEWARDEN_TEST_DATA "/") + name);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly))
         qWarning("cannot read %s", qPrintable(file.fileName()));
-        return {};
-    }
     return QJsonDocument::fromJson(file.readAll()).array();
 }
 
@@ -84,27 +80,27 @@ void ReplayTransport::sendMessage(const QByteArray& message) {
                               {"params", m.value("params")},
                               {"step", m_next}};
     sent.append(request);
-    if (responder) {
-        if (const std::optional<QJsonObject> result = responder(request)) {
-            const QByteArray reply =
-                QJsonDocument(QJsonObject{{"id", m.value("id")}, {"result", *result}})
-                    .toJson(QJsonDocument::Compact);
-            // From the event loop, as a real browser answers: never inside send().
-            QTimer::singleShot(0, this, [this, reply] {
-                if (m_open)
-                    emit messageReceived(reply);
-            });
-            return;
-        }
+    const std::optional<QJsonObject> result = responder ? responder(request) : std::nullopt;
+    if (!result) {
+        m_waiting.append(request);
+        return;
     }
-    m_waiting.append(request);
+    // From the event loop, as a real browser answers: never inside send().
+    const QByteArray reply = text({{"id", m.value("id")}, {"result", *result}});
+    QMetaObject::invokeMethod(
+        this,
+        [this, reply] {
+            if (m_open)
+                emit messageReceived(reply);
+        },
+        Qt::QueuedConnection);
 }
 
-void ReplayTransport::close() {
+void ReplayTransport::drop(const QString& reason) {
     if (!m_open)
         return;
     m_open = false;
-    emit closed(QStringLiteral("closed"));
+    emit closed(reason);
 }
 
 void ReplayTransport::playTo(const QString& mark) {
@@ -117,23 +113,18 @@ void ReplayTransport::playTo(const QString& mark) {
             QJsonObject event{{"method", step.value("event")}, {"params", step.value("params")}};
             if (step.contains("sessionId"))
                 event.insert("sessionId", step.value("sessionId"));
-            emit messageReceived(QJsonDocument(event).toJson(QJsonDocument::Compact));
+            receive(text(event));
         } else {
-            const QString method = step.value("reply").toString();
-            const QString session = step.value("sessionId").toString();
             const auto asked = std::find_if(m_waiting.begin(), m_waiting.end(), [&](const auto& r) {
-                return r.value("method").toString() == method &&
-                       r.value("sessionId").toString() == session;
+                return r.value("method") == step.value("reply") &&
+                       r.value("sessionId").toString() == step.value("sessionId").toString();
             });
             if (asked == m_waiting.end())
                 continue;
             QJsonObject reply{{"id", asked->value("id")}};
             m_waiting.erase(asked);
-            for (const char* key : {"result", "error"}) {
-                if (step.contains(key))
-                    reply.insert(key, step.value(key));
-            }
-            emit messageReceived(QJsonDocument(reply).toJson(QJsonDocument::Compact));
+            copyOutcome(step, reply);
+            receive(text(reply));
         }
     }
 }

@@ -22,9 +22,9 @@ class RecordingTransport : public DevToolsTransport {
     Q_OBJECT
 public:
     explicit RecordingTransport(DevToolsTransport* inner);
-    bool isOpen() const override;
+    bool isOpen() const override { return m_inner->isOpen(); }
     void sendMessage(const QByteArray& message) override;
-    void close() override;
+    void close() override { m_inner->close(); }
     void mark(const QString& name) { m_steps.append(QJsonObject{{"mark", name}}); }
     // Writes the steps, one per line, into `path`.
     bool save(const QString& path) const;
@@ -35,26 +35,30 @@ private:
     QJsonArray m_steps;
 };
 
-// Plays a recorded script to the client above it.
+// Plays a script to the client above it, and takes the browser's part in tests of the client.
 class ReplayTransport : public DevToolsTransport {
     Q_OBJECT
 public:
-    explicit ReplayTransport(QJsonArray steps) : m_steps(std::move(steps)) {}
+    explicit ReplayTransport(QJsonArray steps = {}) : m_steps(std::move(steps)) {}
     // A script from tests/data; empty (and a warning) when it cannot be read.
     static QJsonArray load(const QString& name);
 
     bool isOpen() const override { return m_open; }
     void sendMessage(const QByteArray& message) override;
-    void close() override;
+    void close() override { drop(QStringLiteral("closed")); }
+    // The browser sends these bytes, or goes away.
+    void receive(const QByteArray& message) { emit messageReceived(message); }
+    void drop(const QString& reason);
 
     // Plays on until the step after {"mark": name} (the end when empty). A reply whose request was
     // not asked is skipped.
     void playTo(const QString& mark = {});
-    // Every request the client sent, in order: {method, sessionId, params, step}, where step is
-    // how many steps had been played when it was sent.
+    // Every request the client sent, in order: {id, method, sessionId, params, step}, where step
+    // is how many steps had been played when it was sent.
     QList<QJsonObject> sent;
     QStringList sentMethods(const QString& sessionId = {}) const;
-    // Answers requests that the script does not (a title read, say); nullopt leaves them waiting.
+    // Answers requests that the script does not (a title read, say), from the event loop as a
+    // browser would; nullopt leaves them waiting.
     std::function<std::optional<QJsonObject>(const QJsonObject& request)> responder;
 
 private:

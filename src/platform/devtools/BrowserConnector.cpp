@@ -25,7 +25,6 @@ QString majorVersion(const QString& product) {
 }
 
 const int attachTimeoutMs = 10000;
-const int launchTimeoutMs = 30000;
 
 } // namespace
 
@@ -196,9 +195,17 @@ void BrowserConnector::handshake(DevToolsClient* candidate, bool launched, int t
     connect(candidate, &DevToolsClient::closed, this, [this, candidate](const QString& reason) {
         if (candidate != m_client)
             return;
-        // The pipe closes as a browser of ours exits: its exit, when it comes, says how it ended.
-        if (m_launchedConnection && m_launcher->waitForExit(1000))
+        // The pipe closes as a browser of ours exits: its exit, when it comes, says how it ended
+        // (launchedBrowserExited). Nothing waits for it meanwhile; a browser that stays on without
+        // its pipe is given up after a while.
+        if (m_launchedConnection && m_launcher->isRunning()) {
+            const quint64 current = m_attemptSerial;
+            QTimer::singleShot(m_options.launchTimeoutMs, this, [this, current, reason] {
+                if (current == m_attemptSerial)
+                    lost(reason);
+            });
             return;
+        }
         lost(reason);
     });
     connect(candidate, &DevToolsClient::opened, this,
@@ -209,7 +216,9 @@ void BrowserConnector::handshake(DevToolsClient* candidate, bool launched, int t
                         if (candidate != m_client)
                             return;
                         if (!reply.ok) {
-                            lost(reply.error);
+                            // A pipe that closed is told by the browser's exit, when it comes.
+                            if (!(launched && !candidate->isOpen()))
+                                lost(reply.error);
                             return;
                         }
                         adopt(candidate,
@@ -250,7 +259,7 @@ void BrowserConnector::launchBrowser(const QString& whyNotAttached) {
     auto* candidate = new DevToolsClient(transport, this);
     m_client = candidate;
     m_launchedConnection = true;
-    handshake(candidate, true, launchTimeoutMs, [name](const QString& major) {
+    handshake(candidate, true, m_options.launchTimeoutMs, [name](const QString& major) {
         return QStringLiteral("Guarding %1%2 (started by Pagewarden)")
             .arg(name, major.isEmpty() ? QString() : QLatin1Char(' ') + major);
     });

@@ -44,6 +44,8 @@ struct BrowserConnectionOptions {
     int heartbeatMs = 5000;
     // The whole time one endpoint gets to say who it is, however slowly it answers.
     int probeDeadlineMs = 3000;
+    // How long a browser we launch gets to answer over its pipe, and to exit once it closed it.
+    int launchTimeoutMs = 30000;
 
     // browser_endpoint and browser_executable of the "Advanced" section; the profile folder is
     // given by the caller (the program's data folder).

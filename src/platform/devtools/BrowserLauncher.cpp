@@ -159,10 +159,6 @@ qint64 BrowserLauncher::processId() const {
     return isRunning() ? m_process->processId() : 0;
 }
 
-bool BrowserLauncher::waitForExit(int ms) {
-    return isRunning() && m_process->waitForFinished(ms);
-}
-
 void BrowserLauncher::stop(int graceMs, bool askedToClose) {
     if (!m_process)
         return;

@@ -41,10 +41,6 @@ public:
     // `askedToClose` already, it first gets `graceMs` to exit by itself before any signal.
     void stop(int graceMs = 3000, bool askedToClose = false);
 
-    // Waits up to `ms` for the browser to exit by itself; `exited` is emitted before it returns
-    // true. False when it still runs (or ran no more already).
-    bool waitForExit(int ms);
-
 signals:
     // The browser ended by itself (crash, kill, or the user closed it).
     void exited(int exitCode, bool crashed);
