@@ -58,6 +58,7 @@ public:
     bool removeWindow(WindowKey key);
 
     bool contains(WindowKey key) const { return m_windows.contains(key); }
+    FakeWindow& window(WindowKey key) { return m_windows[key]; }
 
     QList<WindowKey> keys() const { return m_order; }
 
