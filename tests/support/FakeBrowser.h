@@ -59,7 +59,6 @@ public:
 
     bool contains(WindowKey key) const { return m_windows.contains(key); }
     FakeWindow& window(WindowKey key) { return m_windows[key]; }
-
     QList<WindowKey> keys() const { return m_order; }
 
     // Makes `op` fail for `key` (0 = every window; for Count, any key).
