@@ -59,25 +59,13 @@ private slots:
         QCOMPARE(h.state.adsLoggedThisSession, 5);
     }
 
-    // Records, the day's separator and last_used_date all carry these texts.
-    void dateAndTimeTexts_data() {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("date");
-        QTest::addColumn<QString>("time");
-        const auto row = [](const char* name, QString locale, QString date, QString time) {
-            QTest::newRow(name) << locale << date << time;
-        };
-        row("United States", "en_US", "12/6/2026", "5:40:22 PM");
-        row("Germany", "de_DE", "06.12.2026", "17:40:22");
-        row("Japan", "ja_JP", "2026/12/06", "17時40分22秒");
-    }
+    // Records, the day's separator and last_used_date carry a four-digit year and no time zone.
     void dateAndTimeTexts() {
-        QFETCH(QString, locale);
-        QFETCH(QString, date);
-        QFETCH(QString, time);
-        const QLocale l(locale);
-        QCOMPARE(dateText(l, QDate(2026, 12, 6)), date);
-        QCOMPARE(timeText(l, QTime(17, 40, 22)).replace(QChar(0x202f), QLatin1Char(' ')), time);
+        const QLocale us("en_US"), de("de_DE");
+        QCOMPARE(dateText(us, QDate(2026, 12, 6)), QStringLiteral("12/6/2026"));
+        QCOMPARE(dateText(de, QDate(2026, 12, 6)), QStringLiteral("06.12.2026"));
+        QCOMPARE(timeText(us, QTime(17, 40, 22)).replace(QChar(0x202f), ' '), "5:40:22 PM");
+        QCOMPARE(timeText(de, QTime(17, 40, 22)), QStringLiteral("17:40:22"));
     }
 
     // The window is closed whatever becomes of its record; a failing log is reported once per run

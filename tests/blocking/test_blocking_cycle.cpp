@@ -28,26 +28,22 @@ private slots:
     // clock went; the date is stored either way. Each start begins a new session of records.
     void separatorOnTheDaysFirstStart_data() {
         QTest::addColumn<QString>("lastUsed");
-        QTest::addColumn<QString>("today");
         QTest::addColumn<bool>("written");
-        QTest::newRow("very first start") << QString() << "12/4/2026" << true;
-        QTest::newRow("same day") << "12/4/2026"
-                                  << "12/4/2026" << false;
-        QTest::newRow("another day") << "12/3/2026"
-                                     << "12/4/2026" << true;
-        QTest::newRow("stored default") << "0"
-                                        << "12/4/2026" << true;
-        QTest::newRow("clock put back a day") << "12/5/2026"
-                                              << "12/4/2026" << true;
+        const auto row = [](const char* name, QString lastUsed, bool written) {
+            QTest::newRow(name) << lastUsed << written; // today is 12/4/2026
+        };
+        row("very first start", QString(), true);
+        row("same day", "12/4/2026", false);
+        row("another day", "12/3/2026", true);
+        row("stored default", "0", true);
+        row("clock put back a day", "12/5/2026", true);
     }
     void separatorOnTheDaysFirstStart() {
         QFETCH(QString, lastUsed);
-        QFETCH(QString, today);
         QFETCH(bool, written);
         CycleRig r;
         if (!lastUsed.isNull())
             r.backend.values["last_used_date"] = lastUsed;
-        r.clock.date = today;
         r.state.adsLoggedThisSession = 9;
         r.state.hidingToTray = true; // the cycle ends at once
         r.controller.StartBlocking();

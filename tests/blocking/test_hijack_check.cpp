@@ -29,18 +29,8 @@ struct HijackRig : BlockingHarness {
     bool survey;
 };
 
-QString nav(WindowKey w) {
-    return QStringLiteral("navigate %1 %2").arg(w).arg(home);
-}
-QString ref(WindowKey w) {
-    return QStringLiteral("refresh %1").arg(w);
-}
-
-// The rows for each pass, named after it.
-void forBothPasses(const std::function<void(bool, const QString&)>& rows) {
-    rows(true, QStringLiteral("survey: "));
-    rows(false, QStringLiteral("redirect: "));
-}
+const auto nav = [](WindowKey w) { return QStringLiteral("navigate %1 %2").arg(w).arg(home); };
+const auto ref = [](WindowKey w) { return QStringLiteral("refresh %1").arg(w); };
 
 } // namespace
 
@@ -69,7 +59,8 @@ private slots:
             return QStringList{from + "<===>Page , redirected to " + home + BlockingHarness::stamp};
         };
         const QStringList logged = redirected(bad);
-        forBothPasses([&](bool survey, const QString& p) {
+        for (const bool survey : {true, false}) {
+            const QString p = survey ? "survey: " : "redirect: ";
             const auto row = [&](const char* name, QString setup, QString pattern, QString address,
                                  const char* before, QStringList actions, QStringList log,
                                  int delays, const char* after, QString box = {}, int beeps = -1) {
@@ -113,7 +104,7 @@ private slots:
             row("folder window", "folder", bad, bad, "none", {}, {}, 0, "none");
             if (!survey)
                 row("blocking stopped", "stopped", bad, bad, "none", {}, {}, 0, "none");
-        });
+        }
         // A failing step is skipped; an address that cannot be read runs both rules as if matched.
         const auto failing = [&](const char* name, Op op, QStringList actions, QStringList log,
                                  int delays, const char* after, int beeps = -1) {

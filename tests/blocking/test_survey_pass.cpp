@@ -98,10 +98,7 @@ private slots:
         QList<qsizetype> quitsWhenShown;
         h.messages.onShow = [&](const QString&) { quitsWhenShown << h.browser.actions.size(); };
         h.forcedPass();
-        QCOMPARE(h.messages.texts,
-                 (QStringList{"quitting nr. 1, kill popups3", "quitting nr. 2, kill popups3"}));
-        QCOMPARE(h.messages.titles, QStringList(2, "Pagewarden 8.0"));
-        QCOMPARE(quitsWhenShown, (QList<qsizetype>{0, 1}));
+        QCOMPARE(quitsWhenShown, (QList<qsizetype>{0, 1})); // a box before each close
         QCOMPARE(h.browser.actionLog(), (QStringList{"quit 1", "quit 2"}));
     }
 

@@ -62,7 +62,7 @@ struct BlockingHarness {
     QString logPath() const { return dir.filePath(QStringLiteral("skipped_sites.txt")); }
     // The log file's bytes ("" when it does not exist).
     QByteArray logBytes() const;
-    // The log's lines without their CR LF; fails the running test if a line lacks it.
+    // The log's lines without their CR LF (an unterminated last line is left out).
     QStringList logLines() const;
 
 private:

@@ -3,7 +3,6 @@
 #include "platform/Beeper.h"
 #include "platform/BusyPointer.h"
 #include "platform/Clock.h"
-#include "platform/InstanceLock.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProcessExit.h"
 #include "platform/StartWithLogin.h"
@@ -28,13 +27,16 @@ public:
     std::function<void(const QString&)> onShow;
 };
 
-// Opens nothing; keeps the addresses it was asked to open.
+// Opens nothing; keeps the addresses it was asked to open and answers with `failure` (empty:
+// opened).
 struct RecordingPages : WebPageOpener {
-    void openPage(const QString&, const QString& address, Done done) override {
+    void openPage(const QString& startPage, const QString& address, Done done) override {
+        startPages << startPage;
         opened << address;
-        done(true, {});
+        done(failure.isEmpty(), failure);
     }
-    QStringList opened;
+    QStringList startPages, opened;
+    QString failure;
 };
 
 class RecordingBeeper : public Beeper {
@@ -57,22 +59,14 @@ public:
     QStringList events;
 };
 
-class FakeInstanceLock : public InstanceLock {
-public:
-    bool tryLock() override { return available; }
-    bool available = true;
-};
-
 class RecordingProcessExit : public ProcessExit {
 public:
-    void exitNow(int code) override {
+    void exitNow(int) override {
         ++exits;
-        lastCode = code;
         if (onExit)
             onExit();
     }
     int exits = 0;
-    int lastCode = -1;
     std::function<void()> onExit;
 };
 
@@ -81,17 +75,11 @@ class MemoryStartWithLogin : public StartWithLogin {
 public:
     bool setEntry(const QString& name, const QString& command) override {
         entries[name] = command;
-        ++writes;
         return true;
     }
-    void removeEntry(const QString& name) override {
-        entries.remove(name);
-        ++removals;
-    }
+    void removeEntry(const QString& name) override { entries.remove(name); }
     bool hasEntry(const QString& name) const override { return entries.contains(name); }
     QMap<QString, QString> entries;
-    int writes = 0;
-    int removals = 0;
 };
 
 // The system clock run faster, with a date and time of day that a test can set.
