@@ -13,7 +13,9 @@
 #include "support/TestPlatform.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -87,6 +89,13 @@ private slots:
         // Any name but a scheme's changes nothing, not even what is stored.
         w->scheme().ApplyColourScheme("gold", run.startup.store());
         QCOMPARE(tp->stored("backgroundcolor"), QStringLiteral("Bluee"));
+        const auto blue = ColourScheme::find("Bluee");
+        const QImage shot = w->grab().toImage();
+        QCOMPARE(QColor(shot.pixel(shot.width() - 3, shot.height() / 2)),
+                 QColor(blue->paintRed, blue->paintGreen, blue->paintBlue));
+        // The form's style makes the controls bold; lists keep their own font.
+        QVERIFY(w->findChild<QCheckBox*>("chkbeep")->font().bold() &&
+                !w->findChild<QListWidget*>("lstSourcefields")->font().bold());
         QCOMPARE(w->controls().browserStatus->text(), QStringLiteral("Guarding Chromium"));
         w->controls().picture("Image9")->click();
         QCOMPARE(pages.opened, QStringList{"https://www.pagewarden.example/pagewarden.htm"});
