@@ -11,15 +11,15 @@ class TestInstanceLock : public QObject {
     Q_OBJECT
 
 private slots:
-    // One holder at a time; a second start that asks is heard by the holder, and once the
-    // holder is gone nobody answers.
+    // One holder at a time, by default in the runtime folder; a second start that asks is heard by
+    // the holder, and once the holder is gone nobody answers.
     void onlyOneHolder_whichHearsASecondStart() {
+        QCOMPARE(LockFileInstanceLock::defaultPath(),
+                 qEnvironmentVariable("XDG_RUNTIME_DIR") + "/pagewarden.lock");
         QTemporaryDir dir;
         const QString path = dir.filePath("run/pagewarden.lock");
-        LockFileInstanceLock first(path);
-        LockFileInstanceLock second(path);
-        QVERIFY(first.tryLock());
-        QVERIFY(first.tryLock()); // asking again keeps it
+        LockFileInstanceLock first(path), second(path);
+        QVERIFY(first.tryLock() && first.tryLock()); // asking again keeps it
         QVERIFY(!second.tryLock());
         QSignalSpy heard(&first, &InstanceLock::showRequested);
         // The holder answers with waits that run events, as bringing the panel back does.
@@ -37,10 +37,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("pagewarden.lock");
         const pid_t child = ::fork();
-        if (child == 0) {
-            LockFileInstanceLock held(path);
-            ::_exit(held.tryLock() ? 0 : 1);
-        }
+        if (child == 0)
+            ::_exit(LockFileInstanceLock(path).tryLock() ? 0 : 1);
         int status = 0;
         QCOMPARE(::waitpid(child, &status, 0), child);
         QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -50,11 +48,6 @@ private slots:
         QSignalSpy heard(&lock, &InstanceLock::showRequested);
         QVERIFY(LockFileInstanceLock(path).askHolderToShow());
         QVERIFY(heard.wait(30000));
-    }
-
-    void defaultPathIsInTheRuntimeFolder() {
-        QCOMPARE(LockFileInstanceLock::defaultPath(),
-                 qEnvironmentVariable("XDG_RUNTIME_DIR") + "/pagewarden.lock");
     }
 };
 

@@ -5,8 +5,7 @@
 #include <functional>
 
 // The notification area as a recorder. `available` says whether the desktop has one right now;
-// setAvailable() makes one appear or go away as a desktop reports it, and pressRightButton()
-// presses the icon's right button.
+// setAvailable() makes one appear or go away as a desktop reports it.
 class RecordingTray : public TrayIcon {
     Q_OBJECT
 public:
@@ -17,29 +16,22 @@ public:
         hasIcon = !icon.isNull();
         lastTip = tip;
         lastMenu = menu;
-        if (onChange)
-            onChange(QStringLiteral("add"));
+        onChange("add");
     }
     void remove() override {
         shown = false;
-        if (onChange)
-            onChange(QStringLiteral("remove"));
+        onChange("remove");
     }
     bool isShown() const override { return shown; }
-
-    // An area that goes away takes the icon with it.
     void setAvailable(bool now) {
         available = now;
-        shown = shown && now;
+        shown = shown && now; // the icon goes with its area
         emit availabilityChanged(now);
     }
-    void pressRightButton() { emit rightButtonDown(QPoint(100, 100)); }
 
-    bool available = true;
-    bool shown = false;
-    bool hasIcon = false;
+    bool available = true, shown = false, hasIcon = false;
     int adds = 0;
     QString lastTip;
     QMenu* lastMenu = nullptr;
-    std::function<void(const QString&)> onChange;
+    std::function<void(const QString&)> onChange = [](const QString&) {};
 };

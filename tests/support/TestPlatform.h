@@ -10,18 +10,14 @@
 #include <QStandardPaths>
 #include <memory>
 
-// A platform made of test doubles, with a real settings file and instance lock in the test's own
-// temporary home.
+// A platform made of test doubles, with a real settings file (a fresh one: every test starts as a
+// very first start) and the real instance lock, both in the test's own temporary home.
 struct TestPlatform {
     explicit TestPlatform(double scale = 0.01)
-        : clock(scale),
-          settingsPath(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                       QStringLiteral("/pagewarden/Pagewarden 8.0.conf")),
-          settings(std::make_unique<IniSettingsBackend>(settingsPath)),
-          lock(LockFileInstanceLock::defaultPath()) {
+        : clock(scale), lock(LockFileInstanceLock::defaultPath()) {
+        wipeSettings();
         QDir().mkpath(dataFolder());
         platform.clock = &clock;
-        platform.settings = settings.get();
         platform.messages = &messages;
         platform.beeper = &beeper;
         platform.busyPointer = &busy;
@@ -30,37 +26,31 @@ struct TestPlatform {
         platform.processExit = &processExit;
         platform.tray = &tray;
         platform.dataFolder = dataFolder();
-        platform.executablePath = QStringLiteral("/opt/pagewarden/bin/pagewarden");
+        platform.executablePath = "/opt/pagewarden/bin/pagewarden";
     }
-
     static QString dataFolder() {
         return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-               QStringLiteral("/pagewarden");
+               "/pagewarden";
     }
-
-    // Forgets everything stored, for a test that wants a very first start.
     void wipeSettings() {
         settings.reset();
         QFile::remove(settingsPath);
         settings = std::make_unique<IniSettingsBackend>(settingsPath);
         platform.settings = settings.get();
     }
-
-    QString stored(const QString& key, const QString& def = QStringLiteral("<missing>")) {
-        return settings->read(QStringLiteral("Options"), key, def)
-            .value_or(QStringLiteral("<error>"));
+    QString stored(const QString& key, const QString& def = "<missing>") {
+        return settings->read("Options", key, def).value_or("<error>");
     }
-    void store(const QString& key, const QString& value) {
-        settings->save(QStringLiteral("Options"), key, value);
-    }
+    void store(const QString& key, const QString& value) { settings->save("Options", key, value); }
 
     TestClock clock;
-    QString settingsPath;
+    QString settingsPath = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                           "/pagewarden/Pagewarden 8.0.conf";
     std::unique_ptr<IniSettingsBackend> settings;
     RecordingMessageBoxes messages;
     RecordingBeeper beeper;
     RecordingBusyPointer busy;
-    LockFileInstanceLock lock; // the real one, in the test's own runtime folder
+    LockFileInstanceLock lock;
     MemoryStartWithLogin autostart;
     RecordingProcessExit processExit;
     RecordingTray tray;

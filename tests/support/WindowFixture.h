@@ -8,20 +8,15 @@
 
 #include <memory>
 
-// A main window on test doubles, made and loaded the way the start-up does it, without the
-// start-up's pauses.
+// A main window on test doubles, made and loaded the way the start-up does it, without its pauses.
+// A started cycle runs nested until the window hides again, which a test that only looks at the
+// window does not want: unless `realBlocking`, the start command is counted instead of run.
 struct WindowFixture {
-    explicit WindowFixture(double scale = 0.01, bool wipe = true) : tp(scale) {
-        if (wipe)
-            tp.wipeSettings();
-    }
-
+    explicit WindowFixture(double scale = 0.01) : tp(scale) {}
     MainWindow& make() {
         store = std::make_unique<SettingsStore>(*tp.platform.settings);
         store->load_saved_state();
         window = std::make_unique<MainWindow>(tp.platform, *store, scheme);
-        // A started cycle runs nested until the window hides again, which a test that only looks
-        // at the window does not want: the panel's start command is counted instead of run.
         if (!realBlocking) {
             QObject::disconnect(&window->presenter(), &BlockingPresenter::startRequested, nullptr,
                                 nullptr);
@@ -31,11 +26,9 @@ struct WindowFixture {
         return *window;
     }
     MainWindow& load() {
-        make();
-        window->load();
+        make().load();
         return *window;
     }
-
     template <typename T> T* find(const QString& name) const { return window->findChild<T*>(name); }
 
     bool realBlocking = false;
