@@ -36,7 +36,7 @@ struct GuardedChromium {
     // Runs the blocking cycle until `done` (asked every 50 ms from inside the cycle's waits) or
     // the time is up, with the redirect pass every `redirectMs` when set; gives whether `done` was
     // reached.
-    bool runCycleUntil(const std::function<bool()>& done, int timeoutMs = 60000,
+    bool runCycleUntil(const std::function<bool()>& done, int timeoutMs = 90000,
                        int redirectMs = 0) {
         bool reached = false;
         QElapsedTimer elapsed;

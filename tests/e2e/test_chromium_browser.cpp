@@ -7,6 +7,7 @@
 #include "support/ProtocolScript.h"
 #include "support/TestMain.h"
 
+#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <csignal>
@@ -84,7 +85,7 @@ private slots:
         QCOMPARE(browser.enumerate(), before);
     }
 
-    void tourOfNewWindows_recordedForTheMirrorTests() {
+    void tourOfNewWindows_recordedForTheMirrorTests_andAWindowWeOpen() {
         // The mirror on a connection of its own whose conversation is written down: with
         // PAGEWARDEN_RECORD_TO set it is saved as tests/data/new_windows.json, which
         // test_chromium_pages checks stop by stop.
@@ -134,12 +135,10 @@ private slots:
         const QString folder = qEnvironmentVariable("PAGEWARDEN_RECORD_TO");
         if (!folder.isEmpty())
             QVERIFY(script.save(folder + QStringLiteral("/new_windows.json")));
-    }
-
-    void windowWeOpen_isToldAsOursBeforeItIsCounted() {
-        QVERIFY(start("/links.html"));
+        // A window we open is told as ours before it is counted.
         ChromiumBrowser& browser = rig->browser;
-        const WindowKey first = browser.enumerate().first();
+        QTRY_COMPARE_WITH_TIMEOUT(browser.count(), std::optional<int>(1), kWait);
+        const WindowKey shown = browser.enumerate().first();
         QList<qint64> ours;
         QList<qsizetype> countChangesWhenTold;
         QSignalSpy changes(&browser, &BrowserWindows::countChanged);
@@ -156,11 +155,11 @@ private slots:
         };
         QVERIFY(open(server.url("/landed.html")));
         QTRY_COMPARE_WITH_TIMEOUT(browser.count(), std::optional<int>(2), kWait);
-        const WindowKey window = newKeys({first}).first();
+        const WindowKey window = newKeys({shown}).first();
         QTRY_COMPARE_WITH_TIMEOUT(browser.documentTitle(window), std::optional<QString>("Landed"),
                                   kWait);
         QCOMPARE(ours, QList<qint64>{*browser.handle(window)});
-        QVERIFY(browser.handle(window) != browser.handle(first));
+        QVERIFY(browser.handle(window) != browser.handle(shown));
         QVERIFY(!isPopup(window));
         QVERIFY(!open("http://[not an address")); // and the browser's reason is told
         // Each told before a waiting pass is woken by it.
@@ -187,7 +186,7 @@ private slots:
         QCOMPARE(browser.enumerate(), QList<WindowKey>{opener});
     }
 
-    void pageHeldWhenItsHolderDies_isReleasedWhenWeAreBack() {
+    void pageHeldWhenItsHolderDies_isReleasedWhenWeAreBack_andAKilledBrowserIsGuardedAgain() {
         // A new page held on its about:blank by a client that dies before resuming it (as our
         // process could) stays held; the adapter releases it when it attaches again.
         QVERIFY(start("/opener.html"));
@@ -207,10 +206,7 @@ private slots:
         rig = std::make_unique<GuardedChromium>(chromium->endpoint());
         QTRY_COMPARE_WITH_TIMEOUT(server.requestCount("/popup.html"), loadsBefore + 1, kWait);
         QTRY_COMPARE_WITH_TIMEOUT(rig->browser.count(), std::optional<int>(2), kWait);
-    }
-
-    void attachedBrowserKilledAndStartedAgain_isGuardedAgain() {
-        QVERIFY(start("/opener.html"));
+        // Killed and started again, the attached browser is guarded again.
         ChromiumBrowser& browser = rig->browser;
         QVERIFY(browser.status().startsWith("Guarding the browser at 127.0.0.1:"));
         const WindowKey oldTab = browser.enumerate().first();
@@ -234,12 +230,15 @@ private slots:
 
     void launchedBrowserThatDiesOrHangs_isReplaced_data() {
         QTest::addColumn<int>("how");
-        QTest::newRow("crashes") << int(SIGKILL);
-        QTest::newRow("hangs") << int(SIGSTOP);
+        QTest::addColumn<QString>("status"); // as it is lost
+        QTest::newRow("crashes") << int(SIGKILL) << "Lost the browser (";
+        QTest::newRow("hangs") << int(SIGSTOP) << "the browser stopped answering";
+        QTest::newRow("SIGTERM") << int(SIGTERM) << "it was ended, not closed by the user";
     }
 
     void launchedBrowserThatDiesOrHangs_isReplaced() {
         QFETCH(int, how);
+        QFETCH(QString, status);
         QTemporaryDir profile; // outlives the browser
         BrowserConnectionOptions options;
         options.attach = false; // never pick up some other browser on 9222
@@ -256,18 +255,20 @@ private slots:
         const qint64 firstPid = browser.connector().browserProcessId();
         const WindowKey key = browser.enumerate().first();
         QTRY_VERIFY_WITH_TIMEOUT(browser.documentTitle(key).has_value(), kWait);
+        QStringList said;
+        connect(&browser, &ChromiumBrowser::statusChanged, this,
+                [&](const QString& s) { said << s; });
         ::kill(static_cast<pid_t>(firstPid), how);
         // Reads and commands are answered though the browser is frozen: from the mirror while it
         // is still guarded, and as quiet failures once the heartbeat has given it up.
         QVERIFY(browser.documentTitle(key).has_value() || !browser.isGuarding());
         QVERIFY(browser.quit(key) || !browser.isGuarding());
         QTRY_VERIFY_WITH_TIMEOUT(!browser.isGuarding(), kWait);
-        QVERIFY2(how == SIGKILL || browser.status().contains("stopped answering"),
-                 qPrintable(browser.status()));
         QCOMPARE(browser.count(), std::optional<int>(0));
         QTRY_VERIFY_WITH_TIMEOUT(browser.isGuarding(), 60000);
         const qint64 secondPid = browser.connector().browserProcessId();
         QVERIFY(secondPid != firstPid);
+        QVERIFY2(!said.filter(status).isEmpty(), qPrintable(said.join('\n')));
         QTRY_VERIFY_WITH_TIMEOUT(::kill(static_cast<pid_t>(firstPid), 0) != 0, kWait); // ended
         // And it is driven as before.
         QTRY_VERIFY_WITH_TIMEOUT(browser.count().value_or(0) >= 1, kWait);
@@ -277,6 +278,11 @@ private slots:
                                   kWait);
         launched.reset(); // our browser goes with the adapter
         QVERIFY(::kill(static_cast<pid_t>(secondPid), 0) != 0);
+        // Ended cleanly, so its next start offers no "Restore pages?".
+        QFile preferences(options.profileFolder + "/Default/Preferences");
+        QVERIFY(preferences.open(QIODevice::ReadOnly));
+        const QJsonObject state = QJsonDocument::fromJson(preferences.readAll()).object();
+        QCOMPARE(state.value("profile").toObject().value("exit_type").toString(), "Normal");
     }
 };
 

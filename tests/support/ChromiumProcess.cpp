@@ -12,13 +12,10 @@
 #include <unistd.h>
 
 QStringList ChromiumProcess::quietArguments() {
-    QStringList args{"--no-sandbox",
-                     "--disable-gpu",
-                     "--disable-quic",
-                     "--no-first-run",
-                     "--disable-sync",
-                     "--disable-background-networking",
-                     "--disable-component-update"};
+    QStringList args = QStringLiteral("--no-sandbox --disable-gpu --disable-quic --no-first-run "
+                                      "--disable-sync --disable-background-networking "
+                                      "--disable-component-update")
+                           .split(' ');
     if (!(qEnvironmentVariableIsSet("PAGEWARDEN_E2E_HEADFUL") &&
           !qEnvironmentVariableIsEmpty("DISPLAY")))
         args << QStringLiteral("--headless=new");
