@@ -31,7 +31,7 @@ private slots:
             guarded.answer = answer;
             RecordingOpener desktop;
             GuardedPageOpener opener(
-                guarded, [&] { return there; }, fallback ? &desktop : nullptr);
+                guarded, [isThere = there] { return isThere; }, fallback ? &desktop : nullptr);
             QStringList answers;
             opener.openPage("http://vendor.example/", "http://vendor.example/help",
                             [&](bool ok, const QString& why) { answers << (ok ? "" : why); });
