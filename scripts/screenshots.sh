@@ -7,4 +7,4 @@ bash scripts/setup.sh
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target make_screenshots
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" \
-  build/tests/screenshots/make_screenshots docs
+  build/tools/screenshots/make_screenshots docs
