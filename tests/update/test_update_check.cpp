@@ -1,9 +1,7 @@
 #include "app/AboutBox.h"
-#include "app/Startup.h"
 #include "blocking/BlockingSession.h"
 #include "platform/FormTimer.h"
 #include "platform/WebPageOpener.h"
-#include "settings/ProductInfo.h"
 #include "shell/DocumentOpener.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestMain.h"
@@ -199,40 +197,6 @@ private slots:
             rig.f.window->session().stop();
         QVERIFY(over.wait(20000));
         QCOMPARE(rig.f.tp.messages.texts, QStringList{noNews("8.0.9")});
-    }
-    // Started hidden, the program asks the vendor's site once, about 10 s after the load; a
-    // manifest that names our own version announces nothing.
-    void hiddenStartChecksOnceAfterTenSeconds() {
-        LocalHttpServer server;
-        QVERIFY(server.start());
-        server.setPage(manifestPath, entry(ProductInfo::programVersion().toLatin1()), "text/plain");
-        TestPlatform tp;
-        tp.wipeSettings();
-        tp.store("firsttime", "done");
-        tp.store("HideOnStart", "1");
-        tp.settings->save("Advanced", "vendor_site_url", server.url(""));
-        Startup startup(tp.platform);
-        double loadedAt = -1;
-        std::unique_ptr<QSignalSpy> over;
-        startup.onStep = [&](const QString& what) {
-            if (what != QLatin1String("main window loaded hidden"))
-                return;
-            loadedAt = tp.clock.now();
-            MainWindow* w = startup.mainWindow();
-            // The blocking cycle is not what this test looks at.
-            QObject::disconnect(&w->presenter(), &BlockingPresenter::startRequested, nullptr,
-                                nullptr);
-            over = std::make_unique<QSignalSpy>(&w->findChild<UpdateCommands*>()->check(),
-                                                &UpdateCheck::finished);
-        };
-        QList<double> requests;
-        connect(&server, &LocalHttpServer::requested, this,
-                [&](const QString&) { requests << tp.clock.now() - loadedAt; });
-        QVERIFY(startup.Main());
-        QVERIFY(over && over->wait(20000));
-        QCOMPARE(requests.size(), 1);
-        QVERIFY2(requests.first() >= 9.5, qPrintable(QString::number(requests.first())));
-        QVERIFY(tp.messages.texts.isEmpty() && !QApplication::activeModalWidget());
     }
 };
 
