@@ -108,18 +108,7 @@ private slots:
         QCOMPARE(countChangesWhenTold, (QList<qsizetype>{0, 1}));
     }
 
-    void launchedBrowserThatDiesHangsOrIsClosed_isReplaced_data() {
-        QTest::addColumn<int>("how");        // a signal, or 0: closed as its user closes it
-        QTest::addColumn<QString>("status"); // as it is lost
-        QTest::newRow("crashes") << int(SIGKILL) << "Lost the browser (";
-        QTest::newRow("hangs") << int(SIGSTOP) << "the browser stopped answering";
-        QTest::newRow("SIGTERM") << int(SIGTERM) << "it was ended, not closed by the user";
-        QTest::newRow("closed by its user") << 0 << "The browser was closed by the user";
-    }
-
     void launchedBrowserThatDiesHangsOrIsClosed_isReplaced() {
-        QFETCH(int, how);
-        QFETCH(QString, status);
         QTemporaryDir profile; // outlives the browser
         BrowserConnectionOptions options;
         options.attach = false; // never pick up some other browser on 9222
@@ -127,60 +116,66 @@ private slots:
         options.extraArguments = ChromiumProcess::quietArguments();
         options.heartbeatMs = 1000;
         options.firstRetryMs = 50;
+        QStringList said; // outlives the browser, which may still speak as it goes
         auto launched = std::make_unique<ChromiumBrowser>(options);
         ChromiumBrowser& browser = *launched;
         BrowserConnector& connector = browser.connector();
+        connect(&browser, &ChromiumBrowser::statusChanged, this,
+                [&](const QString& s) { said << s; });
         browser.start();
         QTRY_VERIFY_WITH_TIMEOUT(browser.count().value_or(0) >= 1, 60000);
         QVERIFY2(browser.status().startsWith("Guarding Chromium ") &&
                      browser.status().endsWith("(started by Pagewarden)"),
                  qPrintable(browser.status()));
-        const qint64 firstPid = connector.browserProcessId();
-        const WindowKey key = browser.enumerate().first();
-        QTRY_VERIFY_WITH_TIMEOUT(browser.documentTitle(key).has_value(), kWait);
-        QStringList said;
-        connect(&browser, &ChromiumBrowser::statusChanged, this,
-                [&](const QString& s) { said << s; });
-        if (how != 0)
-            ::kill(static_cast<pid_t>(firstPid), how);
-        else
-            connector.client()->send(QStringLiteral("Browser.close"));
-        // Reads and commands are answered though the browser is frozen: from the mirror while it
-        // is still guarded, and as quiet failures once the heartbeat has given it up.
-        QVERIFY(browser.documentTitle(key).has_value() || !browser.isGuarding());
-        QVERIFY(browser.quit(key) || !browser.isGuarding());
-        QTRY_VERIFY_WITH_TIMEOUT(!browser.isGuarding(), kWait);
-        QCOMPARE(browser.count(), std::optional<int>(0));
-        if (how == 0) {
-            // Not started again by itself (a retry would be due before this timer), only to open
-            // a page, which then opens in it.
-            QTRY_COMPARE_WITH_TIMEOUT(connector.state(), BrowserConnector::State::Closed, kWait);
-            QTimer afterAnyRetry;
-            QSignalSpy passed(&afterAnyRetry, &QTimer::timeout);
-            afterAnyRetry.start(200);
-            QVERIFY(passed.wait(kWait));
-            QCOMPARE(connector.state(), BrowserConnector::State::Closed);
-            QCOMPARE(connector.browserProcessId(), qint64(0));
-            QVERIFY(browser.canOpenPages());
-            std::optional<QString> failure;
-            browser.openPage({}, server.url("/landed.html"),
-                             [&](bool ok, const QString& why) { failure = ok ? "" : why; });
-            QTRY_VERIFY_WITH_TIMEOUT(failure.has_value(), 60000);
-            QCOMPARE(*failure, QString());
+        // Crashed, hung, ended by a signal, and closed as its user closes it (0).
+        for (const auto& [how, status] : {std::pair{int(SIGKILL), "Lost the browser ("},
+                                          {int(SIGSTOP), "the browser stopped answering"},
+                                          {int(SIGTERM), "it was ended, not closed by the user"},
+                                          {0, "The browser was closed by the user"}}) {
+            const qint64 firstPid = connector.browserProcessId();
+            const WindowKey key = browser.enumerate().first();
+            QTRY_VERIFY_WITH_TIMEOUT(browser.documentTitle(key).has_value(), kWait);
+            said.clear();
+            if (how == 0) {
+                connector.client()->send(QStringLiteral("Browser.close")); // its windows go first
+            } else {
+                ::kill(static_cast<pid_t>(firstPid), how);
+                // Reads and commands are answered though the browser is frozen: from the mirror
+                // while it is still guarded, and as quiet failures once the heartbeat gave it up.
+                QVERIFY(browser.documentTitle(key).has_value() || !browser.isGuarding());
+                QVERIFY(browser.quit(key) || !browser.isGuarding());
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(!browser.isGuarding(), kWait);
+            QCOMPARE(browser.count(), std::optional<int>(0));
+            if (how == 0) {
+                // Not started again by itself (a retry, 50 ms, would be due by now), only to open
+                // a page, which then opens in it.
+                QTRY_COMPARE_WITH_TIMEOUT(connector.state(), BrowserConnector::State::Closed,
+                                          kWait);
+                QTest::qWait(200);
+                QCOMPARE(connector.state(), BrowserConnector::State::Closed);
+                QCOMPARE(connector.browserProcessId(), qint64(0));
+                QVERIFY(browser.canOpenPages());
+                std::optional<QString> failure;
+                browser.openPage({}, server.url("/landed.html"),
+                                 [&](bool ok, const QString& why) { failure = ok ? "" : why; });
+                QTRY_VERIFY_WITH_TIMEOUT(failure.has_value(), 60000);
+                QCOMPARE(*failure, QString());
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(browser.isGuarding(), 60000);
+            QVERIFY(connector.browserProcessId() != firstPid);
+            QVERIFY2(!said.filter(status).isEmpty(), qPrintable(said.join('\n')));
+            QTRY_VERIFY_WITH_TIMEOUT(::kill(static_cast<pid_t>(firstPid), 0) != 0, kWait);
+            // And it is driven as before.
+            QTRY_VERIFY_WITH_TIMEOUT(browser.count().value_or(0) >= 1, kWait);
+            const WindowKey window = browser.enumerate().first();
+            QVERIFY(browser.navigate(window, server.url("/landed.html")));
+            QTRY_COMPARE_WITH_TIMEOUT(browser.documentTitle(window),
+                                      std::optional<QString>("Landed"), kWait);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(browser.isGuarding(), 60000);
-        const qint64 secondPid = connector.browserProcessId();
-        QVERIFY(secondPid != firstPid);
-        QVERIFY2(!said.filter(status).isEmpty(), qPrintable(said.join('\n')));
-        QTRY_VERIFY_WITH_TIMEOUT(::kill(static_cast<pid_t>(firstPid), 0) != 0, kWait); // ended
-        // And it is driven as before.
-        QTRY_VERIFY_WITH_TIMEOUT(browser.count().value_or(0) >= 1, kWait);
-        const WindowKey window = browser.enumerate().first();
-        QVERIFY(browser.navigate(window, server.url("/landed.html")));
-        QTRY_COMPARE_WITH_TIMEOUT(browser.documentTitle(window), std::optional<QString>("Landed"),
-                                  kWait);
+        const qint64 lastPid = connector.browserProcessId();
         launched.reset(); // our browser goes with the adapter
-        QVERIFY(::kill(static_cast<pid_t>(secondPid), 0) != 0);
+        QVERIFY(::kill(static_cast<pid_t>(lastPid), 0) != 0);
         // Ended cleanly, so its next start offers no "Restore pages?".
         QFile preferences(options.profileFolder + "/Default/Preferences");
         QVERIFY(preferences.open(QIODevice::ReadOnly));
