@@ -12,9 +12,6 @@
 #include "support/DevToolsDriver.h"
 #include "support/LocalHttpServer.h"
 
-#include <QElapsedTimer>
-#include <QJsonObject>
-#include <QTimer>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -23,14 +20,14 @@ inline constexpr int kWait = 30000; // generous: two cores shared with other bui
 
 // The adapter attached to the browser at `endpoint` and the blocking cycle on it.
 struct GuardedChromium {
-    explicit GuardedChromium(const QString& endpoint)
-        : browser([&] {
-              BrowserConnectionOptions options;
-              options.endpoint = endpoint;
-              options.launch = false;
-              return options;
-          }()) {
+    explicit GuardedChromium(const QString& endpoint) : browser(attachTo(endpoint)) {
         browser.start();
+    }
+    static BrowserConnectionOptions attachTo(const QString& endpoint) {
+        BrowserConnectionOptions options;
+        options.endpoint = endpoint;
+        options.launch = false;
+        return options;
     }
 
     // Runs the blocking cycle until `done` (asked every 50 ms from inside the cycle's waits) or
@@ -72,11 +69,11 @@ protected:
     std::unique_ptr<DevToolsDriver> driver;
     QString tab; // the driver's session on the first tab
 
-    // A browser (with `extra` flags), the adapter guarding its one window, and that window
-    // showing `path`, loaded, titled in the mirror and ready for clicks.
-    bool start(const QString& path, const QStringList& extra = {}) {
+    // A browser, the adapter guarding its one window, and that window showing `path`, loaded,
+    // titled in the mirror and ready for clicks.
+    bool start(const QString& path) {
         chromium = std::make_unique<ChromiumProcess>();
-        if (!chromium->start(extra)) {
+        if (!chromium->start()) {
             qWarning() << "chromium:" << chromium->lastError();
             return false;
         }
@@ -121,11 +118,8 @@ protected:
     }
 
     QList<WindowKey> newKeys(const QList<WindowKey>& before) {
-        QList<WindowKey> added;
-        for (WindowKey key : rig->browser.enumerate()) {
-            if (!before.contains(key))
-                added.append(key);
-        }
+        QList<WindowKey> added = rig->browser.enumerate();
+        added.removeIf([&](WindowKey key) { return before.contains(key); });
         return added;
     }
 };

@@ -1,9 +1,6 @@
 #include "platform/InstanceLock.h"
 #include "support/TestMain.h"
 
-#include <QFile>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,8 +9,9 @@ class TestInstanceLock : public QObject {
 
 private slots:
     // One holder at a time, by default in the runtime folder; a second start that asks is heard by
-    // the holder, and once the holder is gone nobody answers.
-    void onlyOneHolder_whichHearsASecondStart() {
+    // the holder, and once the holder is gone nobody answers. A process that dies holding the
+    // lock leaves its lock file and socket behind; the next start takes both over.
+    void onlyOneHolder_whichHearsASecondStart_andALockLeftByTheDeadIsTakenOver() {
         QCOMPARE(LockFileInstanceLock::defaultPath(),
                  qEnvironmentVariable("XDG_RUNTIME_DIR") + "/pagewarden.lock");
         QTemporaryDir dir;
@@ -29,13 +27,8 @@ private slots:
         first.unlock();
         QVERIFY(!second.askHolderToShow());
         QVERIFY(second.tryLock());
-    }
+        second.unlock();
 
-    // A process that dies holding the lock leaves its lock file and socket behind; the next
-    // start takes both over and hears the one after it.
-    void aLockLeftByAProcessThatDiedIsTakenOver() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("pagewarden.lock");
         const pid_t child = ::fork();
         if (child == 0)
             ::_exit(LockFileInstanceLock(path).tryLock() ? 0 : 1);
@@ -45,9 +38,9 @@ private slots:
         QVERIFY(QFile::exists(path) && QFile::exists(LockFileInstanceLock::socketPath(path)));
         LockFileInstanceLock lock(path);
         QVERIFY(lock.tryLock());
-        QSignalSpy heard(&lock, &InstanceLock::showRequested);
+        QSignalSpy heardAgain(&lock, &InstanceLock::showRequested);
         QVERIFY(LockFileInstanceLock(path).askHolderToShow());
-        QVERIFY(heard.wait(30000));
+        QVERIFY(heardAgain.wait(30000));
     }
 };
 

@@ -1,8 +1,6 @@
 #include "platform/WebPageOpener.h"
 #include "support/TestMain.h"
 
-namespace {
-
 // Remembers what it was asked to open and answers as told.
 struct RecordingOpener : WebPageOpener {
     void openPage(const QString& startPage, const QString& address, Done done) override {
@@ -12,8 +10,6 @@ struct RecordingOpener : WebPageOpener {
     QStringList calls;
     bool answer = true;
 };
-
-} // namespace
 
 class TestWebPageOpener : public QObject {
     Q_OBJECT

@@ -2,9 +2,6 @@
 
 #include "platform/devtools/BrowserLauncher.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QtTest>

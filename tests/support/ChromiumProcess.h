@@ -10,7 +10,6 @@
 // profile and stopped (killed, if need be) when the object goes, also when a test fails.
 class ChromiumProcess {
 public:
-    ChromiumProcess() = default;
     ~ChromiumProcess() { stop(); }
 
     // No sandbox (we run as root), no GPU, nothing that talks to the network on its own, and

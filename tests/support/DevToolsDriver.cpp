@@ -3,16 +3,10 @@
 #include "platform/devtools/Endpoint.h"
 #include "platform/devtools/VersionProbe.h"
 #include "platform/devtools/WebSocketTransport.h"
-#include "support/ProtocolScript.h"
 
-#include <QEventLoop>
-#include <QJsonArray>
 #include <QtTest>
 
-DevToolsDriver::DevToolsDriver() = default;
-DevToolsDriver::~DevToolsDriver() = default;
-
-bool DevToolsDriver::connectTo(const QString& endpointText, bool record) {
+bool DevToolsDriver::connectTo(const QString& endpointText) {
     const auto endpoint = DevToolsEndpoint::parse(endpointText, nullptr);
     if (!endpoint)
         return false;
@@ -24,9 +18,7 @@ bool DevToolsDriver::connectTo(const QString& endpointText, bool record) {
     if (!QTest::qWaitFor([&] { return path.has_value(); }, 15000) || path->isEmpty())
         return false;
     auto* transport = new WebSocketTransport;
-    m_recorder = record ? new RecordingTransport(transport) : nullptr;
-    m_client = std::make_unique<DevToolsClient>(
-        m_recorder ? static_cast<DevToolsTransport*>(m_recorder) : transport);
+    m_client = std::make_unique<DevToolsClient>(transport);
     transport->open(endpoint->webSocketUrl(*path));
     return QTest::qWaitFor([&] { return m_client->isOpen(); }, 10000);
 }

@@ -6,20 +6,13 @@
 #include <QString>
 #include <memory>
 
-class RecordingTransport;
-
 // The test's own hands on the browser, over a second DevTools connection: finds pages, clicks in
 // them and runs script in them, the way a user or a page would. Calls wait (with events
 // processed) for their reply; that is fine in a test and never done in the program.
 class DevToolsDriver {
 public:
-    DevToolsDriver();
-    ~DevToolsDriver();
-
-    // Connects to the browser at "127.0.0.1:<port>"; with `record`, what comes back is written
-    // down by recorder().
-    bool connectTo(const QString& endpoint, bool record = false);
-    RecordingTransport* recorder() { return m_recorder; }
+    // Connects to the browser at "127.0.0.1:<port>".
+    bool connectTo(const QString& endpoint);
     DevToolsClient* client() { return m_client.get(); }
 
     // Sends a request and waits for its reply.
@@ -40,5 +33,4 @@ public:
 
 private:
     std::unique_ptr<DevToolsClient> m_client;
-    RecordingTransport* m_recorder = nullptr;
 };

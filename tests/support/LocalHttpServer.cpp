@@ -35,29 +35,22 @@ void LocalHttpServer::setHtml(const QString& path, const QString& title, const Q
 }
 
 void LocalHttpServer::serve(QTcpSocket* socket) {
-    QByteArray request = socket->property("request").toByteArray() + socket->readAll();
-    socket->setProperty("request", request);
+    const QByteArray request = socket->peek(65536);
     if (!request.contains("\r\n\r\n"))
         return; // the headers are not complete yet
     socket->disconnect(this);
-    const QList<QByteArray> requestLine = request.left(request.indexOf("\r\n")).split(' ');
-    QString path = requestLine.size() >= 2 ? QString::fromLatin1(requestLine.at(1)) : QString();
-    path = path.section(QLatin1Char('?'), 0, 0);
+    const QByteArray target = request.left(request.indexOf("\r\n")).split(' ').value(1);
+    const QString path = QString::fromLatin1(target).section(QLatin1Char('?'), 0, 0);
     ++m_hits[path];
     emit requested(path);
-    QByteArray status = "200 OK";
-    Page page;
-    if (m_pages.contains(path)) {
-        page = m_pages.value(path);
-        if (!page.location.isEmpty())
-            status = "302 Found\r\nLocation: " + page.location;
-    } else {
-        status = "404 Not Found";
-        page = Page{"<!DOCTYPE html><title>Not found</title>", "text/html"};
-    }
-    QByteArray response = "HTTP/1.1 " + status + "\r\nContent-Type: " + page.contentType +
-                          "\r\nContent-Length: " + QByteArray::number(page.body.size()) +
-                          "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n" + page.body;
+    const Page page = m_pages.value(
+        path, Page{"<!DOCTYPE html><title>Not found</title>", "text/html", {}, "404 Not Found"});
+    const QByteArray status =
+        page.location.isEmpty() ? page.status : "302 Found\r\nLocation: " + page.location;
+    const QByteArray response = "HTTP/1.1 " + status + "\r\nContent-Type: " + page.contentType +
+                                "\r\nContent-Length: " + QByteArray::number(page.body.size()) +
+                                "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n" +
+                                page.body;
     const auto answer = [socket, response] {
         socket->write(response);
         socket->disconnectFromHost();

@@ -47,6 +47,7 @@ private:
         QByteArray body;
         QByteArray contentType;
         QByteArray location = {}; // a redirect when set
+        QByteArray status = "200 OK";
     };
     QTcpServer m_server;
     QHash<QString, Page> m_pages;

@@ -5,65 +5,11 @@
 
 namespace {
 
-QJsonObject parsed(const QByteArray& message) {
-    return QJsonDocument::fromJson(message).object();
-}
-
 QByteArray text(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// Copies "result" and "error" (whichever there is) from one message or step to another.
-void copyOutcome(const QJsonObject& from, QJsonObject& to) {
-    for (const char* key : {"result", "error"}) {
-        if (from.contains(key))
-            to.insert(key, from.value(key));
-    }
-}
-
 } // namespace
-
-RecordingTransport::RecordingTransport(DevToolsTransport* inner) : m_inner(inner) {
-    inner->setParent(this);
-    connect(inner, &DevToolsTransport::opened, this, &DevToolsTransport::opened);
-    connect(inner, &DevToolsTransport::closed, this, &DevToolsTransport::closed);
-    connect(inner, &DevToolsTransport::messageReceived, this, [this](const QByteArray& message) {
-        const QJsonObject m = parsed(message);
-        QJsonObject step;
-        if (m.contains("id")) {
-            step = m_asked.take(m.value("id").toInteger());
-            step.insert("reply", step.take("method"));
-            copyOutcome(m, step);
-        } else {
-            step = QJsonObject{{"event", m.value("method")}, {"params", m.value("params")}};
-            if (m.contains("sessionId"))
-                step.insert("sessionId", m.value("sessionId"));
-        }
-        m_steps.append(step);
-        emit messageReceived(message);
-    });
-}
-
-void RecordingTransport::sendMessage(const QByteArray& message) {
-    const QJsonObject m = parsed(message);
-    QJsonObject asked{{"method", m.value("method")}};
-    if (m.contains("sessionId"))
-        asked.insert("sessionId", m.value("sessionId"));
-    m_asked.insert(m.value("id").toInteger(), asked);
-    m_inner->sendMessage(message);
-}
-
-bool RecordingTransport::save(const QString& path) const {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    // One step a line keeps the scripts readable and their diffs small.
-    file.write("[\n");
-    for (qsizetype i = 0; i < m_steps.size(); ++i)
-        file.write(text(m_steps.at(i).toObject()) + (i + 1 < m_steps.size() ? ",\n" : "\n"));
-    file.write("]\n");
-    return true;
-}
 
 QJsonArray ReplayTransport::load(const QString& name) {
     QFile file(QStringLiteral(PAGEWARDEN_TEST_DATA "/") + name);
@@ -73,7 +19,7 @@ QJsonArray ReplayTransport::load(const QString& name) {
 }
 
 void ReplayTransport::sendMessage(const QByteArray& message) {
-    const QJsonObject m = parsed(message);
+    const QJsonObject m = QJsonDocument::fromJson(message).object();
     const QJsonObject request{{"id", m.value("id")},
                               {"method", m.value("method")},
                               {"sessionId", m.value("sessionId").toString()},
@@ -123,7 +69,10 @@ void ReplayTransport::playTo(const QString& mark) {
                 continue;
             QJsonObject reply{{"id", asked->value("id")}};
             m_waiting.erase(asked);
-            copyOutcome(step, reply);
+            for (const char* key : {"result", "error"}) {
+                if (step.contains(key))
+                    reply.insert(key, step.value(key));
+            }
             receive(text(reply));
         }
     }

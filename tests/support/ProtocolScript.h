@@ -2,38 +2,19 @@
 
 #include "platform/devtools/DevToolsTransport.h"
 
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <functional>
 #include <optional>
 
-// A DevTools conversation as a list of steps, recorded from a real browser and played back to the
+// A DevTools conversation as a list of steps, recorded from Chromium 156 and played back to the
 // adapter in milliseconds. A step is one of
 //   {"event": method, "params": {...}, "sessionId": s}   an event the browser sent
 //   {"reply": method, "sessionId": s, "result": {...}}   the answer to our request (or "error")
 //   {"mark": name}                                       a point the test stops at
 // Replies name the request they answer by its method and session, never by its id, so a script
 // fits an adapter that numbers its requests differently.
-
-// Passes everything through to `inner` and writes down what comes back.
-class RecordingTransport : public DevToolsTransport {
-    Q_OBJECT
-public:
-    explicit RecordingTransport(DevToolsTransport* inner);
-    bool isOpen() const override { return m_inner->isOpen(); }
-    void sendMessage(const QByteArray& message) override;
-    void close() override { m_inner->close(); }
-    void mark(const QString& name) { m_steps.append(QJsonObject{{"mark", name}}); }
-    // Writes the steps, one per line, into `path`.
-    bool save(const QString& path) const;
-
-private:
-    DevToolsTransport* m_inner;
-    QHash<qint64, QJsonObject> m_asked; // id -> {method, sessionId}
-    QJsonArray m_steps;
-};
 
 // Plays a script to the client above it, and takes the browser's part in tests of the client.
 class ReplayTransport : public DevToolsTransport {
