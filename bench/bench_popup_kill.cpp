@@ -5,15 +5,13 @@
 //
 // Starts its own headless Chromium on a loopback port and a page server on 127.0.0.1; needs
 // nothing else. Prints a small table.
+#include "OpenerPage.h"
 #include "blocking/BlockingController.h"
 #include "blocking/ProgramState.h"
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "platform/devtools/DevToolsClient.h"
 #include "support/BlockingHarness.h"
-#include "support/ChromiumProcess.h"
-#include "support/DevToolsDriver.h"
-#include "support/LocalHttpServer.h"
 #include "support/TestMain.h"
 
 #include <QCoreApplication>
@@ -310,31 +308,14 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int popups = argc > 1 ? std::max(30, QString::fromLocal8Bit(argv[1]).toInt()) : 40;
 
-    LocalHttpServer server;
-    if (!server.start())
+    OpenerPage page;
+    if (!page.start("function openOne() { const t = performance.timeOrigin + performance.now(); "
+                    "window.open('/popup.html', '', 'width=200,height=200'); return t; }"))
         return 1;
-    server.setHtml("/opener.html", "Opener", "<p>opener</p>",
-                   "<script>function openOne() { const t = performance.timeOrigin + "
-                   "performance.now(); window.open('/popup.html', '', 'width=200,height=200'); "
-                   "return t; }</script>");
-    server.setHtml("/popup.html", "Popup", "<p>ad</p>");
-    server.setHtml("/tab.html", "Tab", "<p>a tab</p>");
-
-    // The opener calls window.open from script without a click; the browser's own blocker is off
-    // so that every call opens a window.
-    ChromiumProcess chromium;
-    if (!chromium.start({QStringLiteral("--disable-popup-blocking")})) {
-        std::fprintf(stderr, "cannot start chromium: %s\n", qPrintable(chromium.lastError()));
-        return 1;
-    }
-    DevToolsDriver driver;
-    if (!driver.connectTo(chromium.endpoint()))
-        return 1;
-    const QString session = driver.attach(driver.findPage(QStringLiteral("about:blank")));
-    driver.call(QStringLiteral("Page.navigate"),
-                QJsonObject{{QStringLiteral("url"), server.url("/opener.html")}}, session);
-    waitFor([&] { return driver.evaluate(session, "typeof openOne").toString() == "function"; },
-            20000);
+    page.server.setHtml("/tab.html", "Tab", "<p>a tab</p>");
+    ChromiumProcess& chromium = page.chromium;
+    DevToolsDriver& driver = page.driver;
+    const QString& session = page.session;
 
     std::printf("%s, %d popups per series; floor and adapter alternate\n",
                 qPrintable(driver.call("Browser.getVersion").result.value("product").toString()),
@@ -345,7 +326,7 @@ int main(int argc, char** argv) {
     for (int otherTabs : {0, 50}) {
         while (tabs < otherTabs) {
             driver.call(QStringLiteral("Target.createTarget"),
-                        QJsonObject{{QStringLiteral("url"), server.url("/tab.html")}});
+                        QJsonObject{{QStringLiteral("url"), page.server.url("/tab.html")}});
             ++tabs;
         }
         idle(1000);

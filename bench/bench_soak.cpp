@@ -6,15 +6,13 @@
 //
 // Starts its own headless Chromium on a loopback port and a page server on 127.0.0.1. Exits 1 when
 // a popup was missed, counted twice or logged other than once.
+#include "OpenerPage.h"
 #include "blocking/BlockingController.h"
 #include "blocking/ProgramState.h"
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "platform/devtools/DevToolsClient.h"
 #include "support/BlockingHarness.h"
-#include "support/ChromiumProcess.h"
-#include "support/DevToolsDriver.h"
-#include "support/LocalHttpServer.h"
 #include "support/TestMain.h"
 
 #include <QCoreApplication>
@@ -68,30 +66,14 @@ int main(int argc, char** argv) {
     const int wave =
         std::min(total, argc > 2 ? std::max(1, QString::fromLocal8Bit(argv[2]).toInt()) : 100);
 
-    LocalHttpServer server;
-    if (!server.start())
+    OpenerPage page;
+    if (!page.start("let next = 0; function openMany(n) { for (let i = 0; i < n; ++i) "
+                    "window.open('/popup.html?n=' + next++, '', 'width=200,height=200'); "
+                    "return next; }"))
         return 1;
-    server.setHtml("/opener.html", "Opener", "<p>opener</p>",
-                   "<script>let next = 0; function openMany(n) { for (let i = 0; i < n; ++i) "
-                   "window.open('/popup.html?n=' + next++, '', 'width=200,height=200'); "
-                   "return next; }</script>");
-    server.setHtml("/popup.html", "Popup", "<p>ad</p>");
-
-    // The opener calls window.open from script without a click; the browser's own blocker is off
-    // so that every call opens a window.
-    ChromiumProcess chromium;
-    if (!chromium.start({QStringLiteral("--disable-popup-blocking")})) {
-        std::fprintf(stderr, "cannot start chromium: %s\n", qPrintable(chromium.lastError()));
-        return 1;
-    }
-    DevToolsDriver driver;
-    if (!driver.connectTo(chromium.endpoint()))
-        return 1;
-    const QString session = driver.attach(driver.findPage(QStringLiteral("about:blank")));
-    driver.call(QStringLiteral("Page.navigate"),
-                QJsonObject{{QStringLiteral("url"), server.url("/opener.html")}}, session);
-    if (!driver.waitUntilShown(session, server.url("/opener.html")))
-        return 1;
+    ChromiumProcess& chromium = page.chromium;
+    DevToolsDriver& driver = page.driver;
+    const QString& session = page.session;
 
     Rig rig(chromium.endpoint());
     ProgramState& state = rig.harness.state;
