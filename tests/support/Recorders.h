@@ -14,8 +14,7 @@
 #include <optional>
 
 // Records the message boxes instead of showing them. `onShow` runs while the box would be up.
-class RecordingMessageBoxes : public MessageBoxes {
-public:
+struct RecordingMessageBoxes : MessageBoxes {
     void information(const QString& title, const QString& text) override {
         titles.append(title);
         texts.append(text);
@@ -39,14 +38,12 @@ struct RecordingPages : WebPageOpener {
     QString failure;
 };
 
-class RecordingBeeper : public Beeper {
-public:
+struct RecordingBeeper : Beeper {
     void beep() override { ++beeps; }
     int beeps = 0;
 };
 
-class RecordingBusyPointer : public BusyPointer {
-public:
+struct RecordingBusyPointer : BusyPointer {
     void setBusy() override {
         busy = true;
         events.append(QStringLiteral("busy"));
@@ -59,8 +56,7 @@ public:
     QStringList events;
 };
 
-class RecordingProcessExit : public ProcessExit {
-public:
+struct RecordingProcessExit : ProcessExit {
     void exitNow(int) override {
         ++exits;
         if (onExit)
@@ -71,8 +67,7 @@ public:
 };
 
 // A start-with-login list kept in memory.
-class MemoryStartWithLogin : public StartWithLogin {
-public:
+struct MemoryStartWithLogin : StartWithLogin {
     bool setEntry(const QString& name, const QString& command) override {
         entries[name] = command;
         return true;
@@ -83,8 +78,7 @@ public:
 };
 
 // The system clock run faster, with a date and time of day that a test can set.
-class TestClock : public SystemClock {
-public:
+struct TestClock : SystemClock {
     explicit TestClock(double scale = 0.01) : SystemClock(scale) {}
     QString shortDate() const override { return date.isEmpty() ? SystemClock::shortDate() : date; }
     QString longTime() const override { return time.isEmpty() ? SystemClock::longTime() : time; }

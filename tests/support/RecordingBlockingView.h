@@ -7,8 +7,7 @@
 
 // The panel as blocking sees it, kept in memory: every event in order ("on", "off", "reset",
 // "closed 3").
-class RecordingBlockingView : public BlockingView {
-public:
+struct RecordingBlockingView : BlockingView {
     void blockingSwitched(bool on) override {
         record(on ? QStringLiteral("on") : QStringLiteral("off"));
     }
