@@ -86,7 +86,12 @@ private slots:
         CycleRig r;
         r.options.killBrowsersOn = true;
         WindowKey popup = 0;
-        r.at(10, [&] { r.controller.StopBlocking(); });
+        r.at(10, [&] {
+            r.controller.StopBlocking();
+            // Later timers may run inside the stop, so only its own events are looked at.
+            QVERIFY(r.view.events.value(2) == "off" && !r.log.logFileOpen());
+            QCOMPARE(r.pointer.events.value(0), "default");
+        });
         r.at(20, [&] { r.browser.addBrowser("http://b.example/"); });
         r.at(30, [&] {
             QCOMPARE(r.state.popupsTerminated, 0);

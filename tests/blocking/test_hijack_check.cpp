@@ -201,6 +201,15 @@ private slots:
         QCOMPARE(nested, QList<RedirectPass::Outcome>(2, RedirectPass::Outcome::AlreadyRunning));
         QVERIFY(!r.redirect.running());
     }
+
+    void givenUpCheck_stopsAtTheNextWait() {
+        HijackRig r(true, {"bad.example", "worse"});
+        const WindowKey w = r.addPage("http://bad.example/worse");
+        bool wanted = true;
+        r.browser.onAction = [&](const FakeBrowser::Action&) { wanted = false; };
+        QCOMPARE(r.pass.run([&] { return wanted; }), SurveyPass::Outcome::GivenUp);
+        QCOMPARE(r.browser.actionLog(), QStringList{nav(w)});
+    }
 };
 
 PAGEWARDEN_TEST_MAIN(TestHijackCheck, QCoreApplication)

@@ -250,6 +250,23 @@ private slots:
             QCOMPARE(h.clock.now() - start >= 5, sinceMidnight < 5);
         }
     }
+
+    // The count is read before the walk: a popup that opens meanwhile is left for the next pass,
+    // which runs at once (a closed window that lingers is taken again there).
+    void popupOpenedAfterTheCountWasRead_isLeftForTheNextPass() {
+        BlockingHarness h;
+        h.browser.quitKeepsWindow = true;
+        const WindowKey first = h.browser.addPopup("http://ads.example/1");
+        WindowKey second = 0;
+        h.browser.onAction = [&](const FakeBrowser::Action&) {
+            if (!second)
+                second = h.browser.addPopup("http://ads.example/2");
+        };
+        h.pass.run();
+        QCOMPARE(h.state.lastWindowCount, std::optional<int>(1));
+        QCOMPARE(h.pass.run(), Outcome::Walked);
+        QCOMPARE(h.browser.quitWindows(), (QList<WindowKey>{first, first, second}));
+    }
 };
 
 PAGEWARDEN_TEST_MAIN(TestSurveyPass, QCoreApplication)
