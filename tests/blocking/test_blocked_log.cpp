@@ -81,26 +81,23 @@ private slots:
         QFETCH(QString, breakIt);
         QFETCH(bool, lost);
         BlockingHarness h;
-        QDir folder(h.dir.filePath(QStringLiteral("data")));
-        QVERIFY(folder.mkpath(QStringLiteral(".")));
-        const QString path = folder.filePath(QStringLiteral("skipped_sites.txt"));
-        BlockedLog log(path, h.clock, h.state);
+        const QString path = h.logPath();
         QStringList reports;
-        log.onFailure = [&](const QString& text) { reports << text; };
-        log.LogBlocked(QStringLiteral("first<===>"));
+        h.log.onFailure = [&](const QString& text) { reports << text; };
+        h.log.LogBlocked(QStringLiteral("first<===>"));
         if (breakIt == QLatin1String("folder"))
-            QVERIFY(folder.removeRecursively());
+            QVERIFY(QDir(h.dir.path()).removeRecursively());
         if (lost)
-            log.CloseBlockedLog(); // blocking stopped meanwhile
+            h.log.CloseBlockedLog(); // blocking stopped meanwhile
         if (breakIt == QLatin1String("full"))
             QVERIFY(QFile::remove(path) && QFile::link(QStringLiteral("/dev/full"), path));
         if (breakIt == QLatin1String("directory"))
-            QVERIFY(QFile::remove(path) && folder.mkdir(QStringLiteral("skipped_sites.txt")));
+            QVERIFY(QFile::remove(path) && QDir().mkdir(path));
         if (lost)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write the blocked-ads"));
         QTest::failOnWarning(QRegularExpression("cannot write the blocked-ads"));
         for (int i = 0; i < 3; ++i)
-            log.LogBlocked(QStringLiteral("next<===>"));
+            h.log.LogBlocked(QStringLiteral("next<===>"));
         QCOMPARE(h.state.adsLoggedThisSession, 4);
         QCOMPARE(reports.size(), int(lost));
         if (!lost) {
@@ -109,8 +106,8 @@ private slots:
         }
         QVERIFY(reports.first().contains(QStringLiteral("cannot be written")));
         // Mended: the next record is written.
-        QVERIFY(QFile::remove(path) || folder.rmdir(QStringLiteral("skipped_sites.txt")));
-        log.LogBlocked(QStringLiteral("kept<===>"));
+        QVERIFY(QFile::remove(path) || QDir().rmdir(path));
+        h.log.LogBlocked(QStringLiteral("kept<===>"));
         QCOMPARE(QFile(path).size(), qint64(33));
     }
 };

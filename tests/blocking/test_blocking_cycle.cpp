@@ -29,14 +29,11 @@ private slots:
     void separatorOnTheDaysFirstStart_data() {
         QTest::addColumn<QString>("lastUsed");
         QTest::addColumn<bool>("written");
-        const auto row = [](const char* name, QString lastUsed, bool written) {
-            QTest::newRow(name) << lastUsed << written; // today is 12/4/2026
-        };
-        row("very first start", QString(), true);
-        row("same day", "12/4/2026", false);
-        row("another day", "12/3/2026", true);
-        row("stored default", "0", true);
-        row("clock put back a day", "12/5/2026", true);
+        QTest::newRow("very first start") << QString() << true; // today is 12/4/2026
+        QTest::newRow("same day") << "12/4/2026" << false;
+        QTest::newRow("another day") << "12/3/2026" << true;
+        QTest::newRow("stored default") << "0" << true;
+        QTest::newRow("clock put back a day") << "12/5/2026" << true;
     }
     void separatorOnTheDaysFirstStart() {
         QFETCH(QString, lastUsed);

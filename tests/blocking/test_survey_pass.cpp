@@ -205,13 +205,9 @@ private slots:
     void delaysFollowTheSpeedText_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("seconds");
-        for (const auto& [text, seconds] : {std::pair{".2", 0.2},
-                                            {"1.50", 1.5},
-                                            {"2,5", 2.5},
-                                            {"abc", 0.0},
-                                            {"-1", 0.0},
-                                            {"1e9", 0.0},
-                                            {"", 0.0}})
+        const QList<std::pair<const char*, double>> rows{
+            {".2", 0.2}, {"1.50", 1.5}, {"2,5", 2.5}, {"abc", 0}, {"-1", 0}, {"1e9", 0}, {"", 0}};
+        for (const auto& [text, seconds] : rows)
             QTest::newRow(text) << QString(text) << seconds;
         QTest::newRow("5000 shortened while it waits") << "5000" << 5000.0;
     }

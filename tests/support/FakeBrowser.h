@@ -2,7 +2,7 @@
 
 #include "platform/BrowserWindows.h"
 
-#include <QHash>
+#include <QMap>
 #include <QStringList>
 #include <functional>
 
@@ -38,7 +38,6 @@ public:
         const WindowKey key = m_nextKey++;
         window.handle = window.handle ? window.handle : qint64(1000 + key);
         m_windows.insert(key, window);
-        m_order.append(key);
         emit countChanged();
         return key;
     }
@@ -50,14 +49,14 @@ public:
         return addWindow({0, url, {}, title});
     }
     bool removeWindow(WindowKey key) {
-        if (!m_windows.remove(key) || !m_order.removeOne(key))
+        if (!m_windows.remove(key))
             return false;
         emit countChanged();
         return true;
     }
     bool contains(WindowKey key) const { return m_windows.contains(key); }
     FakeWindow& window(WindowKey key) { return m_windows[key]; }
-    QList<WindowKey> keys() const { return m_order; }
+    QList<WindowKey> keys() const { return m_windows.keys(); }
 
     // Makes the call of that name ("count", "isHtmlDocument", "quit"...) fail for `key` (0: for
     // every window).
@@ -88,9 +87,9 @@ public:
     std::function<void(const Action&)> onAction;
 
     std::optional<int> count() override {
-        return failing("count", 0) ? std::nullopt : std::optional(int(m_order.size()));
+        return failing("count", 0) ? std::nullopt : std::optional(int(m_windows.size()));
     }
-    QList<WindowKey> enumerate() override { return m_order; }
+    QList<WindowKey> enumerate() override { return m_windows.keys(); }
     std::optional<bool> isHtmlDocument(WindowKey k) override {
         return get("isHtmlDocument", k, &W::html);
     }
@@ -143,8 +142,7 @@ private:
         return true;
     }
 
-    QHash<WindowKey, FakeWindow> m_windows;
-    QList<WindowKey> m_order;
+    QMap<WindowKey, FakeWindow> m_windows; // in the order they were added
     QList<std::pair<QString, WindowKey>> m_failing;
     WindowKey m_nextKey = 1;
 };
