@@ -32,7 +32,6 @@ private slots:
         QTest::newRow("very first start") << QString() << true; // today is 12/4/2026
         QTest::newRow("same day") << "12/4/2026" << false;
         QTest::newRow("another day") << "12/3/2026" << true;
-        QTest::newRow("stored default") << "0" << true;
         QTest::newRow("clock put back a day") << "12/5/2026" << true;
     }
     void separatorOnTheDaysFirstStart() {

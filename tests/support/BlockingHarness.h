@@ -65,14 +65,11 @@ struct BlockingHarness {
     }
 
     QString logPath() const { return dir.filePath(QStringLiteral("skipped_sites.txt")); }
-    // The log file's bytes ("" when it does not exist).
-    QByteArray logBytes() const {
-        QFile f(logPath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    // The log's lines without their CR LF (an unterminated last line is left out).
+    // The log's lines, read as UTF-8, without their CR LF (an unterminated last line is left out).
     QStringList logLines() const {
-        QStringList lines = QString::fromUtf8(logBytes()).split(QStringLiteral("\r\n"));
+        QFile f(logPath());
+        const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
         lines.removeLast(); // what follows the last CR LF: nothing in a well-formed log
         return lines;
     }

@@ -33,7 +33,7 @@ public:
 
     using BrowserWindows::BrowserWindows;
 
-    // Adds a window at the end of the collection and reports the new count.
+    // Adds a window at the end of the collection and gives its key.
     WindowKey addWindow(FakeWindow window) {
         const WindowKey key = m_nextKey++;
         window.handle = window.handle ? window.handle : qint64(1000 + key);
@@ -63,8 +63,7 @@ public:
     void fail(const QString& call, WindowKey key = 0) { m_failing.append({call, key}); }
 
     // A closed window stays in the collection; a navigated one keeps its address.
-    bool quitKeepsWindow = false;
-    bool navigateKeepsAddress = false;
+    bool quitKeepsWindow = false, navigateKeepsAddress = false;
 
     // Every successful quit, navigate and refresh, in order; as text: "quit 3", "navigate 3
     // http://home/", "refresh 3".

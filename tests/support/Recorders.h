@@ -21,8 +21,7 @@ struct RecordingMessageBoxes : MessageBoxes {
         if (onShow)
             onShow(text);
     }
-    QStringList titles;
-    QStringList texts;
+    QStringList titles, texts;
     std::function<void(const QString&)> onShow;
 };
 
