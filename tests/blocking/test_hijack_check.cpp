@@ -79,6 +79,12 @@ private slots:
                 row("substring, this window remembered", "", "bad.example", bad, "this", once,
                     {bad + "<===>Page" + BlockingHarness::stamp}, 6, "none", {}, 0);
             row("letter case differs", "", "BAD.example", bad, "none", {}, {}, 0, "none");
+            // Sent home by the exact rule, the window then holds the pattern in other letters (the
+            // pattern index passes it over, so only this row meets the substring rule's letter
+            // case).
+            row("exact, home holds it in other letters", "", "http://HOME.example/",
+                "http://HOME.example/", "none", once, redirected("http://HOME.example/"), 2,
+                "none");
             row("star is no wildcard", "", "b*d", bad, "none", {}, {}, 0, "none");
             row("empty pattern, empty address", "", "", "", "none", once, redirected(""), 2,
                 "none");
