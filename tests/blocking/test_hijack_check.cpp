@@ -15,12 +15,11 @@ struct HijackRig : BlockingHarness {
     }
     WindowKey addPage(const QString& url) { return browser.addBrowser(url, "Page"); }
     void run() {
-        if (survey) {
+        if (survey)
             forcedPass();
-            --delays;
-        } else {
+        else
             redirect.run();
-        }
+        delays -= int(survey);
     }
     bool survey;
 };

@@ -84,7 +84,6 @@ struct TestClock : SystemClock {
     double secondsSinceMidnight() const override {
         return sinceMidnight.value_or(SystemClock::secondsSinceMidnight());
     }
-    QString date;
-    QString time;
+    QString date, time;
     std::optional<double> sinceMidnight;
 };
