@@ -9,40 +9,24 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-// A store that fails on chosen keys, to check what a failing read or write leaves behind.
-struct FailingBackend : MemorySettingsBackend {
-    std::optional<QString> read(const QString& g, const QString& key, const QString& def) override {
-        if (failReads.contains(key))
-            return std::nullopt;
-        return MemorySettingsBackend::read(g, key, def);
-    }
-    bool save(const QString& g, const QString& key, const QString& value) override {
-        return !failWrites.contains(key) && MemorySettingsBackend::save(g, key, value);
-    }
-    QStringList failReads, failWrites;
-};
-
 class TestSettingsStore : public QObject {
     Q_OBJECT
-    QTemporaryDir dir;
-    QString path() const { return dir.filePath(QStringLiteral("s.conf")); }
     static void write(const QString& path, const QByteArray& content, bool append = false) {
         QFile f(path);
         QVERIFY(f.open(append ? QIODevice::Append : QIODevice::WriteOnly));
         f.write(content);
     }
-
     static QString read(const QString& path) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
 private slots:
-    void init() { QFile::remove(path()); }
-
     void theFile_oneSectionDefaultsOnlyForMissingKeys_unquotedCommasJoined() {
-        write(path(), "[Options]\ndesired_home_url=http://a.example/,http://b.example/\n");
-        IniSettingsBackend backend(path());
+        QTemporaryDir dir;
+        const QString path = dir.filePath("s.conf");
+        write(path, "[Options]\ndesired_home_url=http://a.example/,http://b.example/\n");
+        IniSettingsBackend backend(path);
         SettingsStore store(backend);
         QCOMPARE(store.get_option("desired_home_url"),
                  QString("http://a.example/,http://b.example/"));
@@ -51,12 +35,12 @@ private slots:
         QCOMPARE(store.getOption(QStringLiteral("Beep"), QStringLiteral("0")), QString());
         const QString value = QStringLiteral("  a,b; #c \"d\" [Options] Grüße\nline2 ");
         QVERIFY(store.put_option(value, QStringLiteral("desired_home_url")));
-        const QString text = read(path());
+        const QString text = read(path);
         QVERIFY2(text.startsWith("[Options]") && !text.contains("\n["), qPrintable(text));
-        IniSettingsBackend again(path());
+        IniSettingsBackend again(path);
         QCOMPARE(SettingsStore(again).get_option("desired_home_url"), value);
         // The home page and the options are the user's alone, whatever the umask.
-        QCOMPARE(int(QFile::permissions(path()) & 0x0077), 0); // no group or other bits
+        QCOMPARE(int(QFile::permissions(path) & 0x0077), 0); // no group or other bits
     }
 
     // A file that is damaged, binary, huge or cannot be read is moved aside whole and the user is
@@ -75,29 +59,27 @@ private slots:
     void aBadFileIsSetAside() {
         QFETCH(QByteArray, content);
         QFETCH(QString, problem);
-        for (const QString& old : QDir(dir.path()).entryList({"s.conf*"}))
-            QVERIFY(QFile::remove(dir.filePath(old)) ||
-                    QDir(dir.filePath(old)).removeRecursively());
+        QTemporaryDir dir;
+        const QString path = dir.filePath("s.conf");
         if (content == "dir")
-            QVERIFY(QDir().mkpath(path()));
+            QVERIFY(QDir().mkpath(path));
         else
-            write(path(), content);
-        const QString notice = SettingsStore::setAsideUnreadableFile(path());
+            write(path, content);
+        const QString notice = SettingsStore::setAsideUnreadableFile(path);
         QVERIFY2(problem.isEmpty() ? notice.isEmpty() : notice.contains(problem),
                  qPrintable(notice));
         if (!problem.isEmpty()) {
-            QVERIFY(notice.contains(path() + ".damaged") && !QFileInfo::exists(path()));
-            QFile aside(path() + ".damaged");
+            QVERIFY(notice.contains(path + ".damaged") && !QFileInfo::exists(path));
+            QFile aside(path + ".damaged");
             QVERIFY(content == "dir" ||
                     (aside.open(QIODevice::ReadOnly) && aside.readAll() == content));
         }
-        if (problem == "is damaged") {        // damaged again later: the backend keeps both copies
-            write(path(), content + content); // another size: QSettings reads it afresh
-            IniSettingsBackend again(path());
-            QVERIFY(QFileInfo::exists(path() + ".damaged") &&
-                    QFileInfo::exists(path() + ".damaged.1"));
+        if (problem == "is damaged") {      // damaged again later: the backend keeps both copies
+            write(path, content + content); // another size: QSettings reads it afresh
+            IniSettingsBackend again(path);
+            QVERIFY(QFileInfo::exists(path + ".damaged") && QFileInfo::exists(path + ".damaged.1"));
         }
-        IniSettingsBackend backend(path());
+        IniSettingsBackend backend(path);
         SettingsStore store(backend);
         QVERIFY(store.put_option(QStringLiteral("done"), QStringLiteral("firsttime")));
         QCOMPARE(store.get_option(QStringLiteral("firsttime")), QStringLiteral("done"));
@@ -118,7 +100,7 @@ private slots:
     void patternListDecoding() {
         QFETCH(QString, stored);
         QFETCH(QStringList, patterns);
-        FailingBackend backend;
+        MemorySettingsBackend backend;
         backend.values["spyware_urls"] = stored;
         SettingsStore store(backend);
         store.hijackPatterns = {"held"};
@@ -130,7 +112,7 @@ private slots:
     }
 
     void aFailingReadKeepsItsValue_aFailingSaveStops() {
-        FailingBackend backend;
+        MemorySettingsBackend backend;
         backend.values = {{"wasfirsttime", "false"},
                           {"saved_the_product_version", "8.0.3"},
                           {"desired_home_url", "http://home.example/"},

@@ -32,17 +32,13 @@ private slots:
             QTest::newRow(name) << how << target << opened << message << failure;
         };
         // A page that cannot be reached is told in plain words, once, with the address.
-        const QString page = "http://p.example/h.htm";
-        row("unknown server", "web", page, page,
-            "The page " + page + " could not be opened: its server p.example was not found.",
+        const QString page = "http://p.example/h.htm",
+                      no = "The page " + page + " could not be opened: ";
+        row("unknown server", "web", page, page, no + "its server p.example was not found.",
             "net::ERR_NAME_NOT_RESOLVED (http://p.example/h.htm)");
-        row("offline", "web", page, page,
-            "The page " + page +
-                " could not be opened: this computer is not connected to the "
-                "internet.",
+        row("offline", "web", page, page, no + "this computer is not connected to the internet.",
             "net::ERR_INTERNET_DISCONNECTED");
-        row("unknown code", "web", page, page,
-            "The page " + page + " could not be opened: the browser could not load it.",
+        row("unknown code", "web", page, page, no + "the browser could not load it.",
             "net::ERR_SOMETHING_NEW");
         row("words already", "web", page, page, "No browser is guarded just now.",
             "No browser is guarded just now.");

@@ -2,9 +2,7 @@
 
 #include "platform/BrowserWindows.h"
 
-#include <QHash>
-#include <QList>
-#include <QSet>
+#include <QMap>
 #include <QStringList>
 #include <functional>
 
@@ -21,26 +19,12 @@ struct FakeWindow {
 };
 
 // An in-memory, scripted browser for the blocking tests and benchmarks. Windows are added and
-// removed by the test; chosen operations can be made to fail; every quit, navigate and refresh is
+// removed by the test; chosen calls can be made to fail; every quit, navigate and refresh is
 // recorded in order.
 class FakeBrowser : public BrowserWindows {
-    Q_OBJECT
-public:
-    enum class Op {
-        Count,
-        IsHtml,
-        Handle,
-        LocationUrl,
-        MenuBar,
-        Visible,
-        Quit,
-        Navigate,
-        Refresh,
-        DocumentUrl,
-        DocumentTitle,
-        HasOpener
-    };
+    using W = FakeWindow;
 
+public:
     struct Action {
         QString kind; // "quit", "navigate", "refresh"
         WindowKey window = 0;
@@ -49,78 +33,115 @@ public:
 
     using BrowserWindows::BrowserWindows;
 
-    // Adds a window at the end of the collection and reports the new count.
-    WindowKey addWindow(FakeWindow window);
-    // A script-opened window without a menu bar.
-    WindowKey addPopup(const QString& url, const QString& title = QString());
-    // A plain browser window the user opened (menu bar, no opener).
-    WindowKey addBrowser(const QString& url, const QString& title = QString());
-    bool removeWindow(WindowKey key);
-
+    // Adds a window at the end of the collection and gives its key.
+    WindowKey addWindow(FakeWindow window) {
+        const WindowKey key = m_nextKey++;
+        window.handle = window.handle ? window.handle : qint64(1000 + key);
+        m_windows.insert(key, window);
+        emit countChanged();
+        return key;
+    }
+    // A script-opened window without a menu bar; a plain window the user opened.
+    WindowKey addPopup(const QString& url, const QString& title = {}) {
+        return addWindow({0, url, {}, title, true, true, false});
+    }
+    WindowKey addBrowser(const QString& url, const QString& title = {}) {
+        return addWindow({0, url, {}, title});
+    }
+    bool removeWindow(WindowKey key) {
+        if (!m_windows.remove(key))
+            return false;
+        emit countChanged();
+        return true;
+    }
     bool contains(WindowKey key) const { return m_windows.contains(key); }
     FakeWindow& window(WindowKey key) { return m_windows[key]; }
-    QList<WindowKey> keys() const { return m_order; }
+    QList<WindowKey> keys() const { return m_windows.keys(); }
 
-    // Makes `op` fail for `key` (0 = every window; for Count, any key).
-    void fail(Op op, WindowKey key = 0) { m_failing.insert({op, key}); }
+    // Makes the call of that name ("count", "isHtmlDocument", "quit"...) fail for `key` (0: for
+    // every window).
+    void fail(const QString& call, WindowKey key = 0) { m_failing.append({call, key}); }
 
     // A closed window stays in the collection; a navigated one keeps its address.
-    bool quitKeepsWindow = false;
-    bool navigateKeepsAddress = false;
+    bool quitKeepsWindow = false, navigateKeepsAddress = false;
 
-    // Every successful quit, navigate and refresh, in order.
+    // Every successful quit, navigate and refresh, in order; as text: "quit 3", "navigate 3
+    // http://home/", "refresh 3".
     QList<Action> actions;
-    // The actions as text: "quit 3", "navigate 3 http://home/", "refresh 3".
-    QStringList actionLog() const;
-    QList<WindowKey> quitWindows() const;
-    // Calls of each operation, failed ones included.
-    QHash<Op, int> calls;
+    QStringList actionLog() const {
+        QStringList out;
+        for (const Action& a : actions)
+            out << QStringList{a.kind, QString::number(a.window), a.address}.join(' ').trimmed();
+        return out;
+    }
+    QList<WindowKey> quitWindows() const {
+        QList<WindowKey> out;
+        for (const Action& a : actions) {
+            if (a.kind == QLatin1String("quit"))
+                out << a.window;
+        }
+        return out;
+    }
     // Runs after each recorded action (so a test can act in the middle of a pass).
     std::function<void(const Action&)> onAction;
 
-    std::optional<int> count() override;
-    QList<WindowKey> enumerate() override { return m_order; }
+    std::optional<int> count() override {
+        return failing("count", 0) ? std::nullopt : std::optional(int(m_windows.size()));
+    }
+    QList<WindowKey> enumerate() override { return m_windows.keys(); }
     std::optional<bool> isHtmlDocument(WindowKey k) override {
-        return get(Op::IsHtml, k, &FakeWindow::html);
+        return get("isHtmlDocument", k, &W::html);
     }
-    std::optional<qint64> handle(WindowKey k) override {
-        return get(Op::Handle, k, &FakeWindow::handle);
-    }
+    std::optional<qint64> handle(WindowKey k) override { return get("handle", k, &W::handle); }
     std::optional<QString> locationUrl(WindowKey k) override {
-        return get(Op::LocationUrl, k, &FakeWindow::url);
+        return get("locationUrl", k, &W::url);
     }
-    std::optional<bool> menuBar(WindowKey k) override {
-        return get(Op::MenuBar, k, &FakeWindow::menuBar);
-    }
-    std::optional<bool> visible(WindowKey k) override {
-        return get(Op::Visible, k, &FakeWindow::visible);
-    }
+    std::optional<bool> menuBar(WindowKey k) override { return get("menuBar", k, &W::menuBar); }
+    std::optional<bool> visible(WindowKey k) override { return get("visible", k, &W::visible); }
     std::optional<QString> documentTitle(WindowKey k) override {
-        return get(Op::DocumentTitle, k, &FakeWindow::title);
+        return get("documentTitle", k, &W::title);
     }
-    std::optional<bool> hasOpener(WindowKey k) override {
-        return get(Op::HasOpener, k, &FakeWindow::opener);
+    std::optional<bool> hasOpener(WindowKey k) override { return get("hasOpener", k, &W::opener); }
+    std::optional<QString> documentUrl(WindowKey k) override {
+        const std::optional<QString> document = get("documentUrl", k, &W::document);
+        return document && document->isEmpty() ? m_windows[k].url : document;
     }
-    std::optional<QString> documentUrl(WindowKey window) override;
-    bool quit(WindowKey window) override;
-    bool navigate(WindowKey window, const QString& address) override;
-    bool refresh(WindowKey window) override;
+    bool quit(WindowKey k) override {
+        const bool done = act({"quit", k, {}});
+        if (done && !quitKeepsWindow)
+            removeWindow(k);
+        return done;
+    }
+    bool navigate(WindowKey k, const QString& address) override {
+        if (!act({"navigate", k, address}))
+            return false;
+        if (!navigateKeepsAddress && m_windows.contains(k))
+            m_windows[k].url = address;
+        return true;
+    }
+    bool refresh(WindowKey k) override { return act({"refresh", k, {}}); }
 
 private:
-    // The window when `op` may run on it, else nullptr (gone, or made to fail).
-    const FakeWindow* reach(Op op, WindowKey key);
-    template <typename T> std::optional<T> get(Op op, WindowKey key, T FakeWindow::*field) {
-        const FakeWindow* w = reach(op, key);
-        return w ? std::optional<T>(w->*field) : std::nullopt;
+    bool failing(const QString& call, WindowKey key) const {
+        return m_failing.contains({call, key}) || m_failing.contains({call, WindowKey(0)});
     }
-    bool act(Op op, Action action);
+    // The field when the call may run on the window (it is there and not made to fail).
+    template <typename T> std::optional<T> get(const QString& call, WindowKey key, T W::*field) {
+        const auto it = m_windows.constFind(key);
+        if (failing(call, key) || it == m_windows.constEnd())
+            return std::nullopt;
+        return it.value().*field;
+    }
+    bool act(const Action& action) {
+        if (failing(action.kind, action.window) || !m_windows.contains(action.window))
+            return false;
+        actions.append(action);
+        if (onAction)
+            onAction(action);
+        return true;
+    }
 
-    QHash<WindowKey, FakeWindow> m_windows;
-    QList<WindowKey> m_order;
-    QSet<std::pair<Op, WindowKey>> m_failing;
+    QMap<WindowKey, FakeWindow> m_windows; // in the order they were added
+    QList<std::pair<QString, WindowKey>> m_failing;
     WindowKey m_nextKey = 1;
 };
-
-inline size_t qHash(FakeBrowser::Op op, size_t seed = 0) noexcept {
-    return ::qHash(static_cast<int>(op), seed);
-}

@@ -3,8 +3,7 @@
 #include "settings/LiveOptions.h"
 
 // The options panel's values as plain fields a test sets; read live like the real controls.
-class FakeLiveOptions : public LiveOptions {
-public:
+struct FakeLiveOptions : LiveOptions {
     bool killPopups() const override { return killPopupsOn; }
     bool killBrowsers() const override { return killBrowsersOn; }
     bool killAllBrowsers() const override { return killAllBrowsersOn; }

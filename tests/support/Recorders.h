@@ -14,16 +14,14 @@
 #include <optional>
 
 // Records the message boxes instead of showing them. `onShow` runs while the box would be up.
-class RecordingMessageBoxes : public MessageBoxes {
-public:
+struct RecordingMessageBoxes : MessageBoxes {
     void information(const QString& title, const QString& text) override {
         titles.append(title);
         texts.append(text);
         if (onShow)
             onShow(text);
     }
-    QStringList titles;
-    QStringList texts;
+    QStringList titles, texts;
     std::function<void(const QString&)> onShow;
 };
 
@@ -39,14 +37,12 @@ struct RecordingPages : WebPageOpener {
     QString failure;
 };
 
-class RecordingBeeper : public Beeper {
-public:
+struct RecordingBeeper : Beeper {
     void beep() override { ++beeps; }
     int beeps = 0;
 };
 
-class RecordingBusyPointer : public BusyPointer {
-public:
+struct RecordingBusyPointer : BusyPointer {
     void setBusy() override {
         busy = true;
         events.append(QStringLiteral("busy"));
@@ -59,8 +55,7 @@ public:
     QStringList events;
 };
 
-class RecordingProcessExit : public ProcessExit {
-public:
+struct RecordingProcessExit : ProcessExit {
     void exitNow(int) override {
         ++exits;
         if (onExit)
@@ -71,8 +66,7 @@ public:
 };
 
 // A start-with-login list kept in memory.
-class MemoryStartWithLogin : public StartWithLogin {
-public:
+struct MemoryStartWithLogin : StartWithLogin {
     bool setEntry(const QString& name, const QString& command) override {
         entries[name] = command;
         return true;
@@ -83,15 +77,13 @@ public:
 };
 
 // The system clock run faster, with a date and time of day that a test can set.
-class TestClock : public SystemClock {
-public:
+struct TestClock : SystemClock {
     explicit TestClock(double scale = 0.01) : SystemClock(scale) {}
     QString shortDate() const override { return date.isEmpty() ? SystemClock::shortDate() : date; }
     QString longTime() const override { return time.isEmpty() ? SystemClock::longTime() : time; }
     double secondsSinceMidnight() const override {
         return sinceMidnight.value_or(SystemClock::secondsSinceMidnight());
     }
-    QString date;
-    QString time;
+    QString date, time;
     std::optional<double> sinceMidnight;
 };
