@@ -11,7 +11,7 @@
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "platform/devtools/DevToolsClient.h"
-#include "support/BlockingHarness.h"
+#include "support/GuardedChromium.h"
 #include "support/TestMain.h"
 
 #include <QCoreApplication>
@@ -196,10 +196,7 @@ void print(const QString& what, const Stats& s) {
 // One adapter attached to the browser for one series (and the idle measurement).
 bool measureAdapter(const QString& endpoint, DevToolsDriver& driver, const QString& session,
                     int popups, int otherTabs, bool measureIdle) {
-    BrowserConnectionOptions options;
-    options.endpoint = endpoint;
-    options.launch = false;
-    ChromiumBrowser browser(options);
+    ChromiumBrowser browser(GuardedChromium::attachTo(endpoint));
     browser.start();
     if (!waitFor([&] { return browser.count().value_or(0) == 1 + otherTabs; }, 60000)) {
         std::fprintf(stderr, "the adapter did not see the tabs\n");
@@ -225,29 +222,11 @@ bool measureAdapter(const QString& endpoint, DevToolsDriver& driver, const QStri
 // Through the real blocking cycle: survey passes with the given delay between their steps close
 // the popups; a popup is gone when the mirror's count is back where it was. The next popup opens
 // once the cycle waits for a change again, so every popup meets a waiting pass.
-struct PassRig {
-    PassRig(const QString& endpoint, const QString& delay)
-        : browser(options(endpoint)), harness(browser, clock), controller(harness.context) {
-        harness.options.popupKillSpeed = delay;
-        browser.start();
-    }
-    static BrowserConnectionOptions options(const QString& endpoint) {
-        BrowserConnectionOptions o;
-        o.endpoint = endpoint;
-        o.launch = false;
-        return o;
-    }
-    SystemClock clock;
-    ChromiumBrowser browser;
-    BlockingHarness harness;
-    ProgramState& state = harness.state;
-    BlockingController controller;
-};
-
 QList<double> passSeries(const QString& endpoint, DevToolsDriver& driver, const QString& session,
                          int popups, int otherTabs, const QString& delay) {
     QList<double> latencies;
-    PassRig rig(endpoint, delay);
+    GuardedChromium rig(endpoint);
+    rig.harness.options.popupKillSpeed = delay;
     if (!waitFor([&] { return rig.browser.count().value_or(0) == 1 + otherTabs; }, 60000))
         return latencies;
     const int baseline = 1 + otherTabs;
@@ -258,7 +237,7 @@ QList<double> passSeries(const QString& endpoint, DevToolsDriver& driver, const 
     int started = 0;
     std::function<void()> next = [&] {
         if (started == popups) {
-            rig.state.hidingToTray = true;
+            rig.harness.state.hidingToTray = true;
             return;
         }
         ++started;
@@ -277,7 +256,7 @@ QList<double> passSeries(const QString& endpoint, DevToolsDriver& driver, const 
     stuck.setSingleShot(true);
     QObject::connect(&stuck, &QTimer::timeout, [&] {
         std::fprintf(stderr, "pass: popup %d was not closed in time\n", started);
-        rig.state.hidingToTray = true;
+        rig.harness.state.hidingToTray = true;
     });
     QObject::connect(&rig.browser, &BrowserWindows::countChanged, [&] {
         const int count = rig.browser.count().value_or(-1);
@@ -297,7 +276,7 @@ QList<double> passSeries(const QString& endpoint, DevToolsDriver& driver, const 
     });
     QTimer::singleShot(500, next);
     stuck.start(20000);
-    rig.controller.BlockingCycle();
+    rig.harness.controller.BlockingCycle();
     return latencies;
 }
 

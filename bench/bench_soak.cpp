@@ -12,7 +12,7 @@
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "platform/devtools/DevToolsClient.h"
-#include "support/BlockingHarness.h"
+#include "support/GuardedChromium.h"
 #include "support/TestMain.h"
 
 #include <QCoreApplication>
@@ -38,25 +38,6 @@ long residentKb() {
     return fields.size() > 1 ? fields.at(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024) : -1;
 }
 
-struct Rig {
-    explicit Rig(const QString& endpoint)
-        : browser(options(endpoint)), harness(browser, clock), controller(harness.context) {
-        // No delay between the steps of a kill: the run measures endurance, not patience.
-        harness.options.popupKillSpeed = QStringLiteral("0");
-        browser.start();
-    }
-    static BrowserConnectionOptions options(const QString& endpoint) {
-        BrowserConnectionOptions o;
-        o.endpoint = endpoint;
-        o.launch = false;
-        return o;
-    }
-    SystemClock clock;
-    ChromiumBrowser browser;
-    BlockingHarness harness;
-    BlockingController controller;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -75,7 +56,9 @@ int main(int argc, char** argv) {
     DevToolsDriver& driver = page.driver;
     const QString& session = page.session;
 
-    Rig rig(chromium.endpoint());
+    GuardedChromium rig(chromium.endpoint());
+    // No delay between the steps of a kill: the run measures endurance, not patience.
+    rig.harness.options.popupKillSpeed = QStringLiteral("0");
     ProgramState& state = rig.harness.state;
     const int waves = (total + wave - 1) / wave;
     int opened = 0;
@@ -139,7 +122,7 @@ int main(int argc, char** argv) {
     clock.start();
     stuck.start();
     QTimer::singleShot(0, openWave);
-    rig.controller.BlockingCycle();
+    rig.harness.controller.BlockingCycle();
     const double seconds = clock.elapsed() / 1000.0;
 
     // Every popup on exactly one line of the log, each under its own address.

@@ -3,13 +3,9 @@
 // Everything is stopped again in stop(), also when a test fails.
 #pragma once
 
-#include "blocking/BlockingController.h"
-#include "hijack/RedirectPass.h"
-#include "platform/ChromiumBrowser.h"
-#include "platform/Clock.h"
-#include "support/BlockingHarness.h"
 #include "support/ChromiumProcess.h"
 #include "support/DevToolsDriver.h"
+#include "support/GuardedChromium.h"
 #include "support/LocalHttpServer.h"
 
 #include <QtTest>
@@ -17,49 +13,6 @@
 #include <memory>
 
 inline constexpr int kWait = 30000; // generous: two cores shared with other builds
-
-// The adapter attached to the browser at `endpoint` and the blocking cycle on it.
-struct GuardedChromium {
-    explicit GuardedChromium(const QString& endpoint) : browser(attachTo(endpoint)) {
-        browser.start();
-    }
-    static BrowserConnectionOptions attachTo(const QString& endpoint) {
-        BrowserConnectionOptions options;
-        options.endpoint = endpoint;
-        options.launch = false;
-        return options;
-    }
-
-    // Runs the blocking cycle until `done` (asked every 50 ms from inside the cycle's waits) or
-    // the time is up, with the redirect pass every `redirectMs` when set; gives whether `done` was
-    // reached.
-    bool runCycleUntil(const std::function<bool()>& done, int timeoutMs = 90000,
-                       int redirectMs = 0) {
-        bool reached = false;
-        QElapsedTimer elapsed;
-        elapsed.start();
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            reached = reached || done();
-            if (reached || elapsed.elapsed() > timeoutMs)
-                harness.state.hidingToTray = true;
-        });
-        poll.start(50);
-        QTimer redirectTimer;
-        QObject::connect(&redirectTimer, &QTimer::timeout, [this] { redirect.run(); });
-        if (redirectMs > 0)
-            redirectTimer.start(redirectMs);
-        harness.state.hidingToTray = false;
-        controller.BlockingCycle();
-        return reached;
-    }
-
-    SystemClock clock;
-    ChromiumBrowser browser;
-    BlockingHarness harness{browser, clock};
-    BlockingController controller{harness.context};
-    RedirectPass redirect{harness.context};
-};
 
 class ChromiumFixture : public QObject {
 protected:
