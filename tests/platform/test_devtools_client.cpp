@@ -64,6 +64,7 @@ struct FakeEndpoint : QObject {
         });
         connect(&ws, &QWebSocketServer::newConnection, this, [this] {
             QWebSocket* p = peer = ws.nextPendingConnection();
+            p->setParent(this); // handed over without a parent
             connect(p, &QWebSocket::textMessageReceived, p, [this, p](const QString& text) {
                 const QJsonObject r = QJsonDocument::fromJson(text.toUtf8()).object();
                 const QJsonObject result{{"product", "Chrome/156.0.1"}, {"echo", r["method"]}};
