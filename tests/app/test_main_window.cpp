@@ -136,57 +136,6 @@ private slots:
         QVERIFY(p.blockingStarts == 1 && p.tp.tray.adds == 1);
     }
 
-    // "Keep visible" and "Start", each by its picture: the first (pressed once the countdown
-    // shows) keeps the window; the second closes the options panel and hides the window half a
-    // second later.
-    void keepVisible_thenStart() {
-        Panel p("5");
-        connect(
-            &p.window->tray(), &TrayController::countdownShown, p.button("Command3"),
-            [&p] { p.picture("Image10")->click(); }, Qt::SingleShotConnection);
-        p.button("Command1")->click();
-        QCOMPARE(p.look(), "shown Start #6 Start icon");
-        QVERIFY(!p.c().Label2->isVisibleTo(p.window.get()));
-        p.button("Command4")->click();
-        QVERIFY(!p.c().timer("Timer1")->isEnabled()); // the options leave "Start" alone
-        const double pressed = p.tp.clock.now();
-        p.picture("Image6")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(p.blockingStarts, 1, 30000);
-        QCOMPARE(p.look(), "hidden Stop icon");
-        QVERIFY(!p.window->tray().keepVisible() && p.button("Command4")->text() == "Options");
-        QVERIFY(p.tp.clock.now() - pressed >= 0.5 + 2.0 - 0.1 && p.tp.tray.adds == 1);
-    }
-
-    // Every way back leaves the state the tray's "Open" leaves, and hiding again never starts
-    // blocking a second time. Without a notification area the hide went to the taskbar.
-    void waysBack_data() {
-        QTest::addColumn<QString>("route");
-        QTest::addColumn<QString>("hide");
-        for (const char* row :
-             {"Open|Command3", "Open|Image25", "taskbar|Command3", "second start|Image25"})
-            QTest::newRow(row) << QString(row).section('|', 0, 0) << QString(row).section('|', 1);
-    }
-    void waysBack() {
-        QFETCH(QString, route);
-        QFETCH(QString, hide);
-        Panel p("0", false);
-        p.tp.tray.available = route != "taskbar";
-        QTRY_COMPARE_WITH_TIMEOUT(p.blockingStarts, 1, 30000);
-        QCOMPARE(p.window->isMinimized(), route == "taskbar");
-        if (route == "Open")
-            p.c().rest1->trigger();
-        else if (route == "taskbar")
-            p.window->setWindowState(Qt::WindowNoState); // as the window manager restores it
-        else
-            p.window->tray().bringToFront();
-        const QString icon = route == "taskbar" ? "" : " icon";
-        QCOMPARE(p.look(), reopened + icon);
-        p.clickOn(hide);
-        QTRY_COMPARE_WITH_TIMEOUT(p.look(),
-                                  (icon.isEmpty() ? "minimised" : "hidden") + after + icon, 30000);
-        QVERIFY(p.blockingStarts == 1 && p.tp.tray.adds == int(!icon.isEmpty()));
-    }
-
     // The icon goes up as soon as an area appears, and the window is hidden only while an icon
     // can bring it back; an area that goes away sends the hidden window to the taskbar.
     void theNotificationAreaComesAndGoes() {
@@ -305,6 +254,10 @@ private slots:
         p.button("cmdOK")->click();
         QVERIFY(p.button("Command4")->text() == "Hide Options" && p.window->isHidden());
         QCOMPARE(p.tp.tray.adds, 1);
+        // "Start" closes the options, hides the window and starts blocking again.
+        p.picture("Image6")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(p.blockingStarts, 2, 30000);
+        QCOMPARE(p.button("Command4")->text(), QStringLiteral("Options"));
     }
 
     // Every way out removes the icon, closes the log, stores the panel and hijack list and writes
@@ -321,7 +274,7 @@ private slots:
         Panel p("5");
         QStringList order;
         p.window->session().log().LogBlocked("x<===>y");
-        p.button("Command3")->click(); // "Keep visible" puts up the icon
+        p.picture("Image10")->click(); // "Keep visible" puts up the icon
         p.tp.tray.onChange = [&](const QString& what) { order << "tray " + what; };
         p.tp.processExit.onExit = [&] {
             order << (p.window->session().log().logFileOpen() ? "log open" : "log closed");
