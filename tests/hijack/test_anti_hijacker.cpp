@@ -89,6 +89,24 @@ private slots:
         QCOMPARE(r.f.tp.stored("desired_home_url"), QStringLiteral("http://mine.example/"));
         QCOMPARE(r.f.tp.messages.texts, (QStringList{"Home page set to:http://a.example/",
                                                      "Home page set to:http://mine.example/"}));
+
+        // Timer7 ticks only while hidden to the tray with blocking on, and there is work.
+        const WindowKey hijacked = r.browser.addBrowser("http://bad.example/start");
+        FormTimer* timer7 = r.f.window->controls().timer("Timer7");
+        auto* image2 = r.f.find<PictureButton>("Image2");
+        QVERIFY(!timer7->isEnabled());
+        image2->setVisible(true); // as the hide to the tray shows it
+        QVERIFY(timer7->isEnabled());
+        // The periodic pass finds a window that was open all along.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            r.browser.actionLog().contains(
+                QStringLiteral("navigate %1 http://mine.example/").arg(hijacked)),
+            30000);
+        image2->setVisible(false); // as a stop hides it
+        QVERIFY(!timer7->isEnabled());
+        image2->setVisible(true);
+        r.picture("Image21"); // nothing left to look for
+        QVERIFY(!timer7->isEnabled());
     }
 
     // The four move pictures and the typed add/remove, with what is shown and stored.
@@ -139,26 +157,6 @@ private slots:
         QTEST(texts(r.box(2)), "box2");
         QTEST(r.text("Text1")->text(), "shown");
         QTEST(r.f.tp.stored("spyware_urls"), "stored");
-    }
-
-    void timer7_ticksOnlyWhileThereIsWork() {
-        Rig r;
-        const WindowKey hijacked = r.browser.addBrowser("http://bad.example/start");
-        FormTimer* timer7 = r.f.window->controls().timer("Timer7");
-        auto* image2 = r.f.find<PictureButton>("Image2");
-        QVERIFY(!timer7->isEnabled()); // not hidden to the tray with blocking on yet
-        image2->setVisible(true);      // as the hide to the tray shows it
-        QVERIFY(timer7->isEnabled());
-        // The periodic pass finds a window that was open all along.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            r.browser.actionLog().contains(
-                QStringLiteral("navigate %1 http://home.example/").arg(hijacked)),
-            30000);
-        image2->setVisible(false); // as a stop hides it
-        QVERIFY(!timer7->isEnabled());
-        image2->setVisible(true);
-        r.picture("Image21"); // nothing left to look for
-        QVERIFY(!timer7->isEnabled());
     }
 };
 

@@ -140,6 +140,26 @@ private slots:
         QCOMPARE(v.f.tp.messages.texts, message.isEmpty() ? QStringList() : QStringList{message});
     }
 
+    // Opened while Timer8 waits, the viewer holds the start-up countdown until it closes.
+    void startChainWaitsForTheViewer() {
+        Viewer v;
+        v.writeLog("x\r\n");
+        FormTimer* timer1 = v.f.window->controls().timer("Timer1");
+        FormTimer* timer8 = v.f.window->controls().timer("Timer8");
+        QVERIFY(timer8->isEnabled());
+        bool ticked = false, countdownHeld = false;
+        // Made before the viewer opens: the tick may come before the form is seen to show.
+        QSignalSpy ticks(timer8, &FormTimer::tick);
+        v.open(QStringLiteral("Image5"), [&](LogViewerForm&) {
+            ticked = !ticks.isEmpty() || ticks.wait(20000);
+            countdownHeld = !timer1->isEnabled() && !timer8->isEnabled();
+        });
+        QVERIFY(ticked && countdownHeld);
+        QVERIFY(timer8->isEnabled());
+        QVERIFY(QSignalSpy(timer1, &FormTimer::tick).wait(20000));
+    }
+
+    // Browse and empty the list; the last test, as it leaves a folder where the log should be.
     void browseAndEmptyTheList() {
         Viewer v;
         v.writeLog("http://ads.example/<===>\r\n");
@@ -160,29 +180,7 @@ private slots:
                                                      "Popup ads and hijack web sites list already "
                                                      "empty",
                                                      "No popup ads or hijack web sites to view"}));
-    }
-
-    // Opened while Timer8 waits, the viewer holds the start-up countdown until it closes.
-    void startChainWaitsForTheViewer() {
-        Viewer v;
-        v.writeLog("x\r\n");
-        FormTimer* timer1 = v.f.window->controls().timer("Timer1");
-        FormTimer* timer8 = v.f.window->controls().timer("Timer8");
-        QVERIFY(timer8->isEnabled());
-        bool ticked = false, countdownHeld = false;
-        // Made before the viewer opens: the tick may come before the form is seen to show.
-        QSignalSpy ticks(timer8, &FormTimer::tick);
-        v.open(QStringLiteral("Image5"), [&](LogViewerForm&) {
-            ticked = !ticks.isEmpty() || ticks.wait(20000);
-            countdownHeld = !timer1->isEnabled() && !timer8->isEnabled();
-        });
-        QVERIFY(ticked && countdownHeld);
-        QVERIFY(timer8->isEnabled());
-        QVERIFY(QSignalSpy(timer1, &FormTimer::tick).wait(20000));
-    }
-
-    void unwritableLog_isToldInTheStatusLine() {
-        Viewer v;
+        // A log that cannot be written is told in the status line.
         QVERIFY(QDir().mkpath(v.logPath())); // a folder where the file should be
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write the blocked-ads log"));
         v.f.window->session().log().LogBlocked(QStringLiteral("http://ads.example/<===>"));
