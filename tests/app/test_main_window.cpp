@@ -66,10 +66,6 @@ struct Panel : WindowFixture {
                 seen << flag;
         return seen.join(' ');
     }
-    void clickOn(const QString& name) {
-        name.startsWith("Image") ? picture(qPrintable(name))->click()
-                                 : button(qPrintable(name))->click();
-    }
     double startedAt = 0;
 };
 
@@ -285,8 +281,10 @@ private slots:
             p.window->close();
         else if (way == "exit1")
             p.c().exit1->trigger();
+        else if (way.startsWith("Image"))
+            p.picture(qPrintable(way))->click();
         else
-            p.clickOn(way);
+            p.button(qPrintable(way))->click();
         QCOMPARE(order, (QStringList{"tray remove", "log closed"}));
         QCOMPARE(p.tp.processExit.exits, 1);
         QCOMPARE(p.tp.stored("killallbrowsers") + " " + p.tp.stored("spyware_urls") + " " +
