@@ -20,8 +20,6 @@
 
 namespace {
 
-const QString manifestPath = "/distpart/allver.txt";
-
 QByteArray entry(const QByteArray& version, const QByteArray& module = "dl.example/pw.deb") {
     return "Pagewarden 8.0. current version=" + version + " update size=3 update module=" + module +
            "\r\n";
@@ -144,9 +142,9 @@ private slots:
 
         LocalHttpServer server;
         QVERIFY(server.start());
-        server.setPage(manifestPath, manifest, "text/plain");
+        server.setPage("/distpart/allver.txt", manifest, "text/plain");
         if (manifest.startsWith("redirect:")) {
-            server.setRedirect(manifestPath,
+            server.setRedirect("/distpart/allver.txt",
                                manifest.mid(9).replace("SERVER", server.url("").toLatin1()));
             server.setPage("/real.txt", entry("8.1.0"), "text/plain");
         }
