@@ -78,6 +78,35 @@ private slots:
         r.button("Command14")->click();
         QCOMPARE(r.button("Command14")->text(), QStringLiteral("Anti- Hijacker"));
         QVERIFY(frame2->isHidden());
+        // The home page from the first address selected in box 1, stored by "Apply".
+        r.box(1)->item(1)->setSelected(true);
+        r.box(1)->item(0)->setSelected(true);
+        r.picture("Image17");
+        QCOMPARE(r.f.store->desiredHomeUrl, QStringLiteral("http://a.example/"));
+        QCOMPARE(r.f.tp.stored("desired_home_url"), QStringLiteral("http://"));
+        r.text("Text2")->setText("http://mine.example/");
+        r.picture("Image18"); // Apply
+        QCOMPARE(r.f.tp.stored("desired_home_url"), QStringLiteral("http://mine.example/"));
+        QCOMPARE(r.f.tp.messages.texts, (QStringList{"Home page set to:http://a.example/",
+                                                     "Home page set to:http://mine.example/"}));
+
+        // Timer7 ticks only while hidden to the tray with blocking on, and there is work.
+        const WindowKey hijacked = r.browser.addBrowser("http://bad.example/start");
+        FormTimer* timer7 = r.f.window->controls().timer("Timer7");
+        auto* image2 = r.f.find<PictureButton>("Image2");
+        QVERIFY(!timer7->isEnabled());
+        image2->setVisible(true); // as the hide to the tray shows it
+        QVERIFY(timer7->isEnabled());
+        // The periodic pass finds a window that was open all along.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            r.browser.actionLog().contains(
+                QStringLiteral("navigate %1 http://mine.example/").arg(hijacked)),
+            30000);
+        image2->setVisible(false); // as a stop hides it
+        QVERIFY(!timer7->isEnabled());
+        image2->setVisible(true);
+        r.picture("Image21"); // nothing left to look for
+        QVERIFY(!timer7->isEnabled());
     }
 
     // The four move pictures and the typed add/remove, with what is shown and stored.
@@ -128,40 +157,6 @@ private slots:
         QTEST(texts(r.box(2)), "box2");
         QTEST(r.text("Text1")->text(), "shown");
         QTEST(r.f.tp.stored("spyware_urls"), "stored");
-    }
-
-    void homePageFromBox1ThenApply() {
-        Rig r;
-        r.box(1)->item(1)->setSelected(true);
-        r.box(1)->item(0)->setSelected(true);
-        r.picture("Image17");
-        QCOMPARE(r.f.store->desiredHomeUrl, QStringLiteral("http://a.example/"));
-        QCOMPARE(r.f.tp.stored("desired_home_url"), QStringLiteral("http://home.example/"));
-        r.text("Text2")->setText("http://mine.example/");
-        r.picture("Image18"); // Apply
-        QCOMPARE(r.f.tp.stored("desired_home_url"), QStringLiteral("http://mine.example/"));
-        QCOMPARE(r.f.tp.messages.texts, (QStringList{"Home page set to:http://a.example/",
-                                                     "Home page set to:http://mine.example/"}));
-    }
-
-    void timer7_ticksOnlyWhileThereIsWork() {
-        Rig r;
-        const WindowKey hijacked = r.browser.addBrowser("http://bad.example/start");
-        FormTimer* timer7 = r.f.window->controls().timer("Timer7");
-        auto* image2 = r.f.find<PictureButton>("Image2");
-        QVERIFY(!timer7->isEnabled()); // not hidden to the tray with blocking on yet
-        image2->setVisible(true);      // as the hide to the tray shows it
-        QVERIFY(timer7->isEnabled());
-        // The periodic pass finds a window that was open all along.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            r.browser.actionLog().contains(
-                QStringLiteral("navigate %1 http://home.example/").arg(hijacked)),
-            30000);
-        image2->setVisible(false); // as a stop hides it
-        QVERIFY(!timer7->isEnabled());
-        image2->setVisible(true);
-        r.picture("Image21"); // nothing left to look for
-        QVERIFY(!timer7->isEnabled());
     }
 };
 

@@ -94,10 +94,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(browsersOfThisHome(), 0, 60000);
         QCOMPARE(stored("Killpopups") + stored("secondsbeforeminimize"), QStringLiteral("17"));
 
-        // The lock and its socket went with the process: the next start is a first instance
-        // again and launches its browser. A settings file it cannot read (a folder in its place,
-        // which stops root too) is set aside like a damaged one: the defaults are stored afresh
-        // and the user is told.
+        // The lock and its socket went with the process. A settings file the next start cannot
+        // read (a folder, which stops root too) is set aside and the defaults stored afresh.
         const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR") + "/pagewarden.";
         QVERIFY(!QFile::exists(runtime + "lock") && !QFile::exists(runtime + "socket"));
         const QString file = home + "/.config/pagewarden/Pagewarden 8.0.conf";

@@ -15,7 +15,9 @@
 struct TestPlatform {
     explicit TestPlatform(double scale = 0.01)
         : clock(scale), lock(LockFileInstanceLock::defaultPath()) {
-        wipeSettings();
+        QFile::remove(settingsPath);
+        settings = std::make_unique<IniSettingsBackend>(settingsPath);
+        platform.settings = settings.get();
         QDir().mkpath(dataFolder());
         platform.clock = &clock;
         platform.messages = &messages;
@@ -31,12 +33,6 @@ struct TestPlatform {
     static QString dataFolder() {
         return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                "/pagewarden";
-    }
-    void wipeSettings() {
-        settings.reset();
-        QFile::remove(settingsPath);
-        settings = std::make_unique<IniSettingsBackend>(settingsPath);
-        platform.settings = settings.get();
     }
     QString stored(const QString& key, const QString& def = "<missing>") {
         return settings->read("Options", key, def).value_or("<error>");

@@ -1,10 +1,12 @@
 #include "platform/InstanceLock.h"
+#include "platform/WebPageOpener.h"
+#include "support/Recorders.h"
 #include "support/TestMain.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
 
-class TestInstanceLock : public QObject {
+class TestLockAndOpener : public QObject {
     Q_OBJECT
 
 private slots:
@@ -42,7 +44,35 @@ private slots:
         QVERIFY(LockFileInstanceLock(path).askHolderToShow());
         QVERIFY(heardAgain.wait(30000));
     }
+
+    void guardedBrowserFirst_thenTheFallback_elseAFailureNamingThePage() {
+        // guarded there, its failure, a fallback; who was asked and the failure told
+        for (const auto& [there, failure, fallback, outcome] :
+             {std::tuple{true, "", true, "1 0 "},
+              {true, "refused", true, "1 0 refused"},
+              {false, "", true, "0 1 "},
+              {false, "", false,
+               "0 0 No browser is available to open http://vendor.example/help."}}) {
+            RecordingPages guarded, desktop;
+            guarded.failure = failure;
+            GuardedPageOpener opener(
+                guarded, [isThere = there] { return isThere; }, fallback ? &desktop : nullptr);
+            QStringList answers;
+            opener.openPage("http://vendor.example/", "http://vendor.example/help",
+                            [&](bool ok, const QString& why) { answers << (ok ? "" : why); });
+            QCOMPARE(answers.size(), 1);
+            QCOMPARE(QStringLiteral("%1 %2 %3")
+                         .arg(guarded.opened.size())
+                         .arg(desktop.opened.size())
+                         .arg(answers.first()),
+                     QString(outcome));
+            for (const QString& call : guarded.startPages + desktop.startPages)
+                QCOMPARE(call, "http://vendor.example/");
+            for (const QString& call : guarded.opened + desktop.opened)
+                QCOMPARE(call, "http://vendor.example/help");
+        }
+    }
 };
 
-PAGEWARDEN_TEST_MAIN(TestInstanceLock, QCoreApplication)
-#include "test_instance_lock.moc"
+PAGEWARDEN_TEST_MAIN(TestLockAndOpener, QCoreApplication)
+#include "test_lock_and_opener.moc"
