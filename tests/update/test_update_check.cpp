@@ -114,8 +114,9 @@ private slots:
             "8.1.0", "https://dl.example/pw.deb");
         row("missing scheme gets http", entry("8.1.0"), "Command9", "Yes", none, offer, "8.0.9",
             "8.1.0", "http://dl.example/pw.deb");
-        row("hostile scheme is never opened", entry("8.1.0", "javascript:alert(1)//http://x"),
-            "Command9", "Yes", none, offer, "8.0.9", "8.1.0");
+        row("hostile scheme is never opened",
+            entry("8.1.0", "file://dl.example/etc/passwd#http://x"), "Command9", "Yes", none, offer,
+            "8.0.9", "8.1.0");
         row("new major release, manual", entry("9.0.0"), "Command9", "No", none, none);
         row("product in another letter case", "PAGEWARDEN 8.0. current version=8.1.0\r\n",
             "Command9", "No", none, none);
@@ -165,22 +166,17 @@ private slots:
         QVERIFY(!rig.f.window->controls().timer("Timer2")->isEnabled());
     }
 
-    // A fetch that gets no answer ends when blocking is stopped meanwhile, else (blocking was
-    // already off when it began) at its timeout; a second request while one waits is ignored.
+    // A fetch that gets no answer ends at its timeout; a second request while one waits is
+    // ignored.
     void silentServer() {
         QTcpServer silent;
         QVERIFY(silent.listen(QHostAddress::LocalHost));
         Rig rig(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort()));
         UpdateCheck& check = rig.commands->check();
         QSignalSpy over(&check, &UpdateCheck::finished);
-        for (const bool stop : {true, false}) {
-            QVERIFY(check.check_for_update(true) && !check.check_for_update(true));
-            QVERIFY(silent.waitForNewConnection(10000));
-            if (stop)
-                rig.f.window->session().stop();
-            QVERIFY(over.wait(20000));
-        }
-        QCOMPARE(rig.f.tp.messages.texts, QStringList(2, noNews("8.0.9")));
+        QVERIFY(check.check_for_update(true) && !check.check_for_update(true));
+        QVERIFY(silent.waitForNewConnection(10000) && over.wait(20000));
+        QCOMPARE(rig.f.tp.messages.texts, QStringList{noNews("8.0.9")});
     }
 };
 
