@@ -1,8 +1,8 @@
 #include "hijack/ui/AntiHijackerPanel.h"
 
+#include "blocking/OpenPages.h"
 #include "blocking/ProgramState.h"
 #include "hijack/HijackList.h"
-#include "hijack/OpenPages.h"
 #include "hijack/ui/PanelPicture.h"
 #include "platform/MessageBoxes.h"
 #include "settings/SettingsStore.h"
