@@ -320,36 +320,34 @@ private slots:
     // (as alice, or as root with SUDO_USER, SUDO_UID or PKEXEC_UID); a refusal is told on the
     // status line, and nothing is started.
     void launchPlan_data() {
-        QTest::addColumn<uint>("euid");
-        QTest::addColumn<QStringList>("facts");
-        QTest::addColumn<QString>("user"); // empty: as we run
+        QTest::addColumn<QStringList>("facts"); // our user id, SUDO_USER, SUDO_UID, PKEXEC_UID
+        QTest::addColumn<QString>("user");      // empty: as we run
         QTest::addColumn<QString>("note"); // "sandbox": --no-sandbox and its note; "(…)": refused
-        const auto row = [](const char* name, uint euid, QStringList facts, QString user,
-                            QString note) { QTest::newRow(name) << euid << facts << user << note; };
-        row("a user", 1000, {"", "", ""}, "", "");
-        row("sudo", 0, {"alice", "1000", ""}, "alice", "as alice");
-        row("sudo, its id only", 0, {"", "1000", ""}, "alice", "as alice");
-        row("pkexec", 0, {"", "", "1000"}, "alice", "as alice");
-        row("root login", 0, {"", "", ""}, "", "sandbox");
-        row("sudo from root", 0, {"root", "0", ""}, "", "sandbox");
-        row("nobody by that name", 0, {"pagewarden-ghost", "", ""}, "", "(pagewarden-ghost)");
-        row("pkexec, not a number", 0, {"", "", "x"}, "", "(x)");
+        const auto row = [](const char* name, QStringList facts, QString user, QString note) {
+            QTest::newRow(name) << facts << user << note;
+        };
+        row("a user", {"1000", "", "", ""}, "", "");
+        row("sudo", {"0", "alice", "1000", ""}, "alice", "as alice");
+        row("sudo, its id only", {"0", "", "1000", ""}, "alice", "as alice");
+        row("pkexec", {"0", "", "", "1000"}, "alice", "as alice");
+        row("root login", {"0", "", "", ""}, "", "sandbox");
+        row("sudo from root", {"0", "root", "0", ""}, "", "sandbox");
+        row("nobody by that name", {"0", "pagewarden-ghost", "", ""}, "", "(pagewarden-ghost)");
+        row("pkexec, not a number", {"0", "", "", "x"}, "", "(x)");
     }
     void launchPlan() {
-        QFETCH(uint, euid);
         QFETCH(QStringList, facts);
         QFETCH(QString, user);
         QFETCH(QString, note);
-        const QHash<QString, LaunchAccount> known{{"root", {0, 0, "root", "/root"}},
-                                                  {"alice", {1000, 1000, "alice", "/home/alice"}}};
-        const auto find = [&](const QString& n) {
-            return known.contains(n) ? std::optional(known[n]) : std::nullopt;
-        };
+        const QHash<QString, std::optional<LaunchAccount>> known{
+            {"root", LaunchAccount{0, 0, "root", "/root"}},
+            {"alice", LaunchAccount{1000, 1000, "alice", "/home/alice"}}};
         const AccountLookup accounts{
-            find, [&](uid_t uid) {
-                return find(uid == 0 ? "root" : uid == 1000 ? "alice" : "");
+            [&](const QString& n) { return known.value(n); },
+            [&](uid_t uid) {
+                return known.value(uid == 0 ? "root" : uid == 1000 ? "alice" : "");
             }};
-        const LaunchFacts given{euid, facts[0], facts[1], facts[2]};
+        const LaunchFacts given{facts[0].toUInt(), facts[1], facts[2], facts[3]};
         const LaunchPlan plan = planBrowserLaunch(given, accounts, "/ours");
         const bool refused = note.startsWith('('), bare = note == "sandbox";
         QCOMPARE(plan.launch, !refused);
