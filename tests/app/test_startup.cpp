@@ -4,8 +4,10 @@
 #include "blocking/BlockingSession.h"
 #include "platform/FormTimer.h"
 #include "platform/InstanceLock.h"
+#include "platform/Paths.h"
 #include "settings/ProductInfo.h"
 #include "shell/ColourScheme.h"
+#include "shell/ui/ClickablePicture.h"
 #include "shell/ui/PictureButton.h"
 #include "splash/SplashScreen.h"
 #include "support/Recorders.h"
@@ -19,6 +21,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QUrl>
 
 // Runs the whole start-up and records each step with its time on the program's clock, and, once
 // the window is made, its timers' ticks and the start of blocking (counted instead of run nested).
@@ -63,7 +66,7 @@ private slots:
 
     // Splash, five seconds, the window in the blue scheme whatever was stored, five seconds in
     // which the chain starts (on a busy machine it may end after the start-up); the debug marker
-    // is read once, Help opens the product page.
+    // is read once, Help opens the manual.
     void normalStart() {
         tp->store("backgroundcolor", "Red");
         QFile marker(TestPlatform::dataFolder() + "/debug.txt");
@@ -89,7 +92,7 @@ private slots:
             QVERIFY(!w->controls().timer(name)->isEnabled());
         QVERIFY(w->session().state().debugMode);
         // Any name but a scheme's changes nothing, not even what is stored.
-        w->scheme().ApplyColourScheme("gold", run.startup.store());
+        QVERIFY(!w->scheme().ApplyColourScheme("gold"));
         QCOMPARE(tp->stored("backgroundcolor"), QStringLiteral("Bluee"));
         const auto blue = ColourScheme::find("Bluee");
         const QImage shot = w->grab().toImage();
@@ -99,8 +102,30 @@ private slots:
         QVERIFY(w->findChild<QCheckBox*>("chkbeep")->font().bold() &&
                 !w->findChild<QListWidget*>("lstSourcefields")->font().bold());
         QCOMPARE(w->controls().browserStatus->text(), QStringLiteral("Guarding Chromium"));
+        // Help opens the manual that comes with the program, with no vendor's page before it;
+        // the Anti-Hijacker's help shows all of its text, and its globe opens the manual's part.
+        const QString manual = QUrl::fromLocalFile(Paths::manualFile()).toString();
         w->controls().picture("Image9")->click();
-        QCOMPARE(pages.opened, QStringList{"https://www.pagewarden.example/pagewarden.htm"});
+        w->findChild<QPushButton*>("Command14")->click();
+        w->findChild<QPushButton*>("Command18")->click();
+        auto* help = w->findChild<QLabel*>("helpText");
+        const QRect shown = QRect(help->mapTo(w, QPoint()), help->size()) & w->rect();
+        QVERIFY2(shown.height() >= help->heightForWidth(help->width()) && shown.top() > 0,
+                 qPrintable(QString::number(help->heightForWidth(help->width()))));
+        auto* globe = w->findChild<ClickablePicture*>("Image16");
+        QVERIFY(w->rect().contains(QRect(globe->mapTo(w, QPoint()), globe->size())));
+        globe->click();
+        QCOMPARE(pages.opened, (QStringList{manual, manual + "#antihijackerhelp"}));
+        QCOMPARE(pages.startPages, (QStringList{"", ""}));
+        QFile page(Paths::manualFile());
+        QVERIFY(page.open(QIODevice::ReadOnly) &&
+                page.readAll().contains("id=\"antihijackerhelp\""));
+        // With no update address, "Check for update" says where to set one.
+        w->controls().command("Command9")->click();
+        QCOMPARE(tp->messages.texts.size(), 1);
+        for (const char* words : {"No update address is set", "vendor_site_url", "[Advanced]",
+                                  "/pagewarden/Pagewarden 8.0.conf"})
+            QVERIFY2(tp->messages.texts.first().contains(words), words);
     }
 
     // What start-up does with stored texts: "HideOnStart" is 1 (spaces aside) for a start
