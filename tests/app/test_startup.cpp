@@ -7,7 +7,6 @@
 #include "platform/Paths.h"
 #include "settings/ProductInfo.h"
 #include "shell/ColourScheme.h"
-#include "shell/ui/ClickablePicture.h"
 #include "shell/ui/PictureButton.h"
 #include "splash/SplashScreen.h"
 #include "support/Recorders.h"
@@ -110,22 +109,18 @@ private slots:
         w->findChild<QPushButton*>("Command18")->click();
         auto* help = w->findChild<QLabel*>("helpText");
         const QRect shown = QRect(help->mapTo(w, QPoint()), help->size()) & w->rect();
-        QVERIFY2(shown.height() >= help->heightForWidth(help->width()) && shown.top() > 0,
-                 qPrintable(QString::number(help->heightForWidth(help->width()))));
-        auto* globe = w->findChild<ClickablePicture*>("Image16");
+        QVERIFY(shown.height() >= help->heightForWidth(help->width()) && shown.top() > 0);
+        auto* globe = w->findChild<QWidget*>("Image16");
         QVERIFY(w->rect().contains(QRect(globe->mapTo(w, QPoint()), globe->size())));
-        globe->click();
+        QTest::mouseClick(globe, Qt::LeftButton);
         QCOMPARE(pages.opened, (QStringList{manual, manual + "#antihijackerhelp"}));
         QCOMPARE(pages.startPages, (QStringList{"", ""}));
         QFile page(Paths::manualFile());
-        QVERIFY(page.open(QIODevice::ReadOnly) &&
-                page.readAll().contains("id=\"antihijackerhelp\""));
+        QVERIFY(page.open(QFile::ReadOnly) && page.readAll().contains("id=\"antihijackerhelp\""));
         // With no update address, "Check for update" says where to set one.
         w->controls().command("Command9")->click();
-        QCOMPARE(tp->messages.texts.size(), 1);
-        for (const char* words : {"No update address is set", "vendor_site_url", "[Advanced]",
-                                  "/pagewarden/Pagewarden 8.0.conf"})
-            QVERIFY2(tp->messages.texts.first().contains(words), words);
+        QVERIFY(tp->messages.texts.value(0).startsWith("No update address is set") &&
+                tp->messages.texts.value(0).contains("vendor_site_url in section [Advanced]"));
     }
 
     // What start-up does with stored texts: "HideOnStart" is 1 (spaces aside) for a start
