@@ -36,7 +36,8 @@ list() { (cd "$1" && find . -type f | sort); }
 share="$root/usr/share"
 desktop="$share/applications/pagewarden.desktop"
 for f in "$desktop" "$share/metainfo/example.pagewarden.Pagewarden.metainfo.xml" \
-  "$share/man/man1/pagewarden.1" "$share/icons/hicolor/scalable/apps/pagewarden.svg"; do
+  "$share/man/man1/pagewarden.1" "$share/icons/hicolor/scalable/apps/pagewarden.svg" \
+  "$share/pagewarden/manual/index.html"; do
   [ -f "$f" ] || fail "missing ${f#"$root"}"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -52,6 +53,13 @@ appstreamcli validate --no-net "$share/metainfo/example.pagewarden.Pagewarden.me
 warnings="$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
   "$share/man/man1/pagewarden.1" 2>&1 >/dev/null)"
 [ -z "$warnings" ] || fail "man page: $warnings"
+
+# The manual has the sections the program's help opens, and nothing shipped names a host that
+# does not exist.
+grep -q 'id="antihijackerhelp"' "$share/pagewarden/manual/index.html" ||
+  fail "the manual lacks the anti-hijacker's section"
+! grep -rlI 'pagewarden\.example' "$root" || fail "the package names a placeholder host"
+dpkg-deb -f "$deb" | grep -q 'pagewarden\.example' && fail "the package's fields name a placeholder host"
 
 # The entry starts the packaged program and shows the packaged icon.
 [ -x "$root/usr/bin/$(sed -n 's/^Exec=//p' "$desktop")" ] || fail "Exec is not the program"

@@ -73,6 +73,7 @@ int runPagewarden(int argc, char** argv) {
     platform.browser = &browser;
     platform.tray = &tray;
     platform.webPages = &webPages;
+    platform.desktopPages = &desktopPages;
     platform.openFile = openFileWithDesktop;
     platform.startBrowser = [&browser] { browser.start(); };
     platform.browserStatus = [&browser] { return browser.status(); };

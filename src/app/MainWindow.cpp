@@ -157,7 +157,8 @@ void MainWindow::load() {
 
     // The stored scheme is read but the window always starts in "Bluee".
     (void)m_store.get_option(SettingsKeys::backgroundColor);
-    m_scheme.ApplyColourScheme(QStringLiteral("Bluee"), m_store);
+    if (m_scheme.ApplyColourScheme(QStringLiteral("Bluee")))
+        m_store.put_option(QStringLiteral("Bluee"), SettingsKeys::backgroundColor);
 
     QPushButton* command11 = m_c.command("Command11");
     command11->resize(Twips::toPixels(ControlTable::commandWidth), command11->height());

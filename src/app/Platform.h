@@ -29,6 +29,8 @@ struct Platform {
     BrowserWindows* browser = nullptr; // none until a browser is guarded
     TrayIcon* tray = nullptr;          // the notification area; may be missing
     WebPageOpener* webPages = nullptr; // new browser windows for an address
+    // The user's own browser, through the desktop; what it opens stays when the program ends.
+    WebPageOpener* desktopPages = nullptr;
     // A file in the desktop's program for it, started in a working folder.
     std::function<bool(const QString& path, const QString& workingFolder)> openFile;
 

@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "app/FeatureWiring.h"
 #include "app/MainWindow.h"
 #include "app/Platform.h"
 #include "app/TrayController.h"
@@ -7,17 +8,18 @@
 #include "blocking/ui/LogViewer.h"
 #include "platform/BusyPointer.h"
 #include "platform/InstanceLock.h"
+#include "platform/Paths.h"
 #include "platform/SettingsBackend.h"
 #include "platform/Waits.h"
 #include "settings/ProductInfo.h"
 #include "shell/ui/Artwork.h"
 #include "shell/ui/FormStyle.h"
 #include "splash/SplashScreen.h"
-#include "update/ui/UpdateCommands.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QUrl>
 
 namespace {
 // Each of the two start-up pauses, in seconds.
@@ -52,8 +54,8 @@ void Startup::unloadSplash() {
 void Startup::connectWindow() {
     MainWindow& window = *m_window;
     // The update check behind "Check for update", the hidden start's timer and the about box.
-    new UpdateCommands(window, {.vendorSiteUrl = vendorSiteUrl,
-                                .documents = [this] { return m_documents.get(); }});
+    connectUpdateCommands(window, {.vendorSiteUrl = vendorSiteUrl,
+                                   .documents = [this] { return m_documents.get(); }});
     if (m_platform.browserStatus)
         window.showBrowserStatus(m_platform.browserStatus());
     m_documents =
@@ -67,8 +69,10 @@ void Startup::connectWindow() {
 bool Startup::Main() {
     const bool debugMode = QFile::exists(m_platform.dataFolder + QStringLiteral("/debug.txt"));
 
-    vendorSiteUrl = advancedSetting(*m_platform.settings, QStringLiteral("vendor_site_url"),
-                                    QStringLiteral("https://www.pagewarden.example"));
+    // No vendor's site unless the user sets one: then pages open without a page of it first and
+    // the update check says where to set it.
+    vendorSiteUrl =
+        advancedSetting(*m_platform.settings, QStringLiteral("vendor_site_url"), QString());
 
     if (InstanceLock* lock = m_platform.instanceLock) {
         if (!lock->tryLock()) {
@@ -89,8 +93,11 @@ bool Startup::Main() {
     if (m_platform.startBrowser)
         m_platform.startBrowser();
 
-    productPageUrl = advancedSetting(*m_platform.settings, QStringLiteral("product_page_url"),
-                                     vendorSiteUrl + QStringLiteral("/pagewarden.htm"));
+    // Help opens the manual installed with the program.
+    const QString manual = Paths::manualFile();
+    productPageUrl = advancedSetting(
+        *m_platform.settings, QStringLiteral("product_page_url"),
+        manual.isEmpty() ? QString() : QUrl::fromLocalFile(manual).toString(QUrl::FullyEncoded));
     const QString title = ProductInfo::applicationTitle();
     QGuiApplication::setApplicationDisplayName(title);
     m_store.load_saved_state();

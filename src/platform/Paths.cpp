@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,6 +38,21 @@ QString debugMarkerFile() {
 
 QString browserProfileFolder() {
     return dataFolder() + QStringLiteral("/browser-profile");
+}
+
+QString manualFile() {
+    const QString page = QStringLiteral("pagewarden/manual/index.html");
+    QStringList candidates;
+    if (QCoreApplication::instance())
+        candidates << QCoreApplication::applicationDirPath() + QStringLiteral("/../share/") + page;
+    candidates << QStandardPaths::locate(QStandardPaths::GenericDataLocation, page);
+#ifdef PAGEWARDEN_SOURCE_MANUAL
+    candidates << QStringLiteral(PAGEWARDEN_SOURCE_MANUAL "/index.html");
+#endif
+    for (const QString& file : candidates)
+        if (!file.isEmpty() && QFileInfo(file).isFile())
+            return QFileInfo(file).canonicalFilePath();
+    return QString();
 }
 
 } // namespace Paths

@@ -16,4 +16,9 @@ QString blockedLogFile();       // <data folder>/skipped_sites.txt
 QString debugMarkerFile();      // <data folder>/debug.txt
 QString browserProfileFolder(); // <data folder>/browser-profile
 
+// The manual's first page: where it is installed with the program (share/pagewarden/manual beside
+// the program's bin folder, or in the desktop's data folders), else the copy in the source tree of
+// a program run from its build folder. Empty when there is none.
+QString manualFile();
+
 } // namespace Paths

@@ -1,7 +1,5 @@
 #include "shell/ColourScheme.h"
 
-#include "settings/SettingsStore.h"
-
 #include <array>
 
 namespace {
@@ -33,14 +31,14 @@ std::optional<ColourSchemeRow> ColourScheme::find(const QString& name) {
     return std::nullopt;
 }
 
-void ColourScheme::ApplyColourScheme(const QString& name, SettingsStore& store) {
+bool ColourScheme::ApplyColourScheme(const QString& name) {
     const auto row = find(name);
     if (!row)
-        return;
+        return false;
     buttonPicturePath = row->buttonPicture;
-    store.put_option(name, SettingsKeys::backgroundColor);
     paintRed = row->paintRed;
     paintGreen = row->paintGreen;
     paintBlue = row->paintBlue;
     controlBackColor = row->controlBackColor;
+    return true;
 }

@@ -3,8 +3,6 @@
 #include <QString>
 #include <optional>
 
-class SettingsStore;
-
 // A colour as three whole numbers 0..255 (the core library has no QColor).
 struct Rgb {
     int red = 0;
@@ -40,7 +38,7 @@ struct ColourScheme {
     // The row of `name` (exact, case-sensitive), or nothing when the name is not in the table.
     static std::optional<ColourSchemeRow> find(const QString& name);
 
-    // Sets the values of the named scheme and stores its name under "backgroundcolor". A name that
-    // is not in the table changes nothing and stores nothing.
-    void ApplyColourScheme(const QString& name, SettingsStore& store);
+    // Sets the values of the named scheme; false, changing nothing, when the name is not in the
+    // table. The caller stores the name of a scheme that was applied.
+    bool ApplyColourScheme(const QString& name);
 };

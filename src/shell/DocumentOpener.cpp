@@ -73,13 +73,18 @@ void DocumentOpener::OpenDocument(const QString& kind, const QString& target) {
                    .arg(address));
         return;
     }
+    // A start page that is not a web page (or none at all) is left out.
+    openPage(isWebAddress(vendorSiteUrl) ? vendorSiteUrl : QString(), address);
+}
+
+void DocumentOpener::openPage(const QString& startPage, const QString& address) {
+    if (startPage.isEmpty() && address.isEmpty())
+        return; // no vendor's site and no address: nothing to show
     if (!m_web) {
         refuse(QStringLiteral("No web browser is available to open %1.")
-                   .arg(address.isEmpty() ? vendorSiteUrl : address));
+                   .arg(address.isEmpty() ? startPage : address));
         return;
     }
-    // A start page that is not a web page is left out rather than handed to the browser.
-    const QString startPage = isWebAddress(vendorSiteUrl) ? vendorSiteUrl : QString();
     const QString shown = address.isEmpty() ? startPage : address;
     std::weak_ptr<bool> alive = m_alive;
     m_web->openPage(startPage, address, [this, alive, shown](bool ok, const QString& failure) {
@@ -111,6 +116,26 @@ bool DocumentOpener::OpenWithShell(const QString& path) {
 
 void DocumentOpener::openWebHelp(const QString& anchor) {
     const QString page = productPageUrl + anchor;
+    if (productPageUrl.trimmed().isEmpty()) {
+        refuse(QStringLiteral("The manual is not installed with the program. Reinstall the "
+                              "program, or set product_page_url in section [Advanced] of the "
+                              "settings file to the manual's address."));
+        return;
+    }
+    // The manual installed with the program is our own page: it opens as it is, with no vendor's
+    // page before it.
+    const QUrl local(productPageUrl);
+    if (local.isLocalFile()) {
+        if (!QFileInfo(local.toLocalFile()).isFile()) {
+            refuse(QStringLiteral("The manual is not installed: %1 does not exist. Reinstall the "
+                                  "program, or set product_page_url in section [Advanced] of the "
+                                  "settings file to the manual's address.")
+                       .arg(local.toLocalFile()));
+            return;
+        }
+        openPage(QString(), page);
+        return;
+    }
     if (const auto address = webAddressOf(page)) {
         OpenDocument(QStringLiteral("web"), *address);
         return;

@@ -33,12 +33,14 @@ public:
     // answer, which callers may ignore.
     bool OpenWithShell(const QString& path);
 
-    // The product's page, with `anchor` ("#antihijackerhelp" for the anti-hijacker section).
+    // The product's page, with `anchor` ("#antihijackerhelp" for the anti-hijacker section): the
+    // manual installed with the program when it is a file:// address, else a web page.
     void openWebHelp(const QString& anchor = QString());
     // A page of the vendor's site, named without its language suffix and extension.
     void OpenVendorPage(const QString& page);
 
-    // The vendor's site, shown first in every new window, and the product's page on it.
+    // The vendor's site, shown first in every new window (none when empty), and the product's
+    // page: the manual installed with the program (a file:// address) or a page on the web.
     QString vendorSiteUrl;
     QString productPageUrl;
 
@@ -51,6 +53,8 @@ public:
 
 private:
     void refuse(const QString& text);
+    // Hands the page to the browser; a failure is told in a message box.
+    void openPage(const QString& startPage, const QString& address);
 
     WebPageOpener* m_web;
     MessageBoxes& m_messages;

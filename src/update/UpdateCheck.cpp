@@ -3,11 +3,11 @@
 #include "platform/BusyPointer.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProcessExit.h"
-#include "platform/Waits.h"
 #include "settings/SettingsStore.h"
 #include "update/ManifestFetcher.h"
 #include "update/UpdateLogging.h"
 
+#include <QPointer>
 #include <QScopeGuard>
 
 UpdateCheck::UpdateCheck(Services services, QObject* parent)
@@ -20,6 +20,18 @@ QUrl UpdateCheck::manifestAddress() const {
 bool UpdateCheck::check_for_update(bool manual) {
     if (m_running) {
         qCInfo(lcUpdate) << "an update check is already waiting; this request is ignored";
+        return false;
+    }
+    if (m_s.vendorSiteUrl.trimmed().isEmpty()) {
+        qCInfo(lcUpdate) << "no update address is set; no check";
+        if (manual)
+            tell(QStringLiteral(
+                     "No update address is set, so %1 cannot check for a newer version. To check, "
+                     "set vendor_site_url in section [Advanced] of the settings file %2 to the "
+                     "address of the site that offers the updates (the site that holds "
+                     "distpart/allver.txt).")
+                     .arg(m_s.applicationTitle, m_s.settingsFile));
+        emit finished();
         return false;
     }
     m_running = true;
@@ -83,18 +95,40 @@ void UpdateCheck::compareAndOffer() {
         acceptUpdate();
 }
 
+void UpdateCheck::tell(const QString& text) const {
+    if (m_s.messages)
+        m_s.messages->information(m_s.applicationTitle, text);
+}
+
 void UpdateCheck::acceptUpdate() {
     if (m_s.pointer)
         m_s.pointer->setDefault();
-    if (const auto address = webAddress(m_values.updateLocation)) {
-        if (m_s.openWebPage)
-            m_s.openWebPage(*address);
-        // Let the request to open the page leave before the process goes.
-        Wait::processPendingEvents();
-    } else {
+    const auto address = webAddress(m_values.updateLocation);
+    if (!address) {
         qCInfo(lcUpdate) << "the download address is not a web address:"
                          << m_values.updateLocation.left(200);
+        tell(QStringLiteral("The download address \"%1\" is refused: it is not a web address "
+                            "(http:// or https://). %2 keeps running as it is.")
+                 .arg(m_values.updateLocation.left(200), m_s.applicationTitle));
+        return;
     }
-    // The update replaces the program, so it ends now, without storing the options.
-    m_s.processExit->exitNow(0);
+    if (!m_s.openDownload) {
+        tell(QStringLiteral("No web browser is available to open the download %1. %2 keeps "
+                            "running as it is.")
+                 .arg(address->toString(), m_s.applicationTitle));
+        return;
+    }
+    // The update replaces the program, so it ends, without storing the options; but only once the
+    // user's browser has the download, since nothing would show it after we are gone.
+    const QPointer<UpdateCheck> self(this);
+    m_s.openDownload(*address, [this, self](bool ok, const QString& failure) {
+        if (!self)
+            return;
+        if (ok) {
+            qCInfo(lcUpdate) << "the download is open; the program ends for the update";
+            m_s.processExit->exitNow(0);
+            return;
+        }
+        tell(QStringLiteral("%1 %2 keeps running as it is.").arg(failure, m_s.applicationTitle));
+    });
 }

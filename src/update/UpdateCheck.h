@@ -18,6 +18,8 @@ class SettingsStore;
 class UpdateCheck : public QObject {
     Q_OBJECT
 public:
+    using Opened = std::function<void(bool ok, const QString& failure)>;
+
     struct Services {
         ManifestFetcher* fetcher = nullptr;
         SettingsStore* store = nullptr;
@@ -27,13 +29,15 @@ public:
         std::function<bool()> blockingStopped; // the stop flag of the blocking cycle
         // Shows the bulletin modally with this message; returns the answer, "Yes" or "No".
         std::function<QString(const QString& message, bool manual)> showBulletin;
-        // Opens a web address in a new browser window.
-        std::function<void(const QUrl& address)> openWebPage;
+        // Opens the download in the user's own browser, in a way that outlives this program, and
+        // tells through `opened` (true, or false with a description) once that is settled.
+        std::function<void(const QUrl& address, Opened opened)> openDownload;
 
         QString applicationTitle;
         QString programVersion; // major.minor.revision
         int majorVersion = 0;
-        QString vendorSiteUrl; // scheme and host, no "/" at the end
+        QString vendorSiteUrl; // scheme and host, no "/" at the end; empty: none is set
+        QString settingsFile;  // where the user sets it
     };
 
     explicit UpdateCheck(Services services, QObject* parent = nullptr);
@@ -47,13 +51,15 @@ public:
     const ManifestValues& values() const { return m_values; }
 
 signals:
-    // A check is over, whatever it found (not emitted when accepting the update ends the program).
+    // A check is over, whatever it found. After a "Yes" the program ends once the download has
+    // opened; until then it keeps running.
     void finished();
 
 private:
     void manifestArrived(bool ok, const QByteArray& body);
     void compareAndOffer();
     void acceptUpdate();
+    void tell(const QString& text) const;
 
     Services m_s;
     ManifestValues m_values; // kept from one check to the next within a run

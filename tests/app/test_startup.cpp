@@ -4,6 +4,7 @@
 #include "blocking/BlockingSession.h"
 #include "platform/FormTimer.h"
 #include "platform/InstanceLock.h"
+#include "platform/Paths.h"
 #include "settings/ProductInfo.h"
 #include "shell/ColourScheme.h"
 #include "shell/ui/PictureButton.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QUrl>
 
 // Runs the whole start-up and records each step with its time on the program's clock, and, once
 // the window is made, its timers' ticks and the start of blocking (counted instead of run nested).
@@ -63,7 +65,7 @@ private slots:
 
     // Splash, five seconds, the window in the blue scheme whatever was stored, five seconds in
     // which the chain starts (on a busy machine it may end after the start-up); the debug marker
-    // is read once, Help opens the product page.
+    // is read once, Help opens the manual.
     void normalStart() {
         tp->store("backgroundcolor", "Red");
         QFile marker(TestPlatform::dataFolder() + "/debug.txt");
@@ -89,7 +91,7 @@ private slots:
             QVERIFY(!w->controls().timer(name)->isEnabled());
         QVERIFY(w->session().state().debugMode);
         // Any name but a scheme's changes nothing, not even what is stored.
-        w->scheme().ApplyColourScheme("gold", run.startup.store());
+        QVERIFY(!w->scheme().ApplyColourScheme("gold"));
         QCOMPARE(tp->stored("backgroundcolor"), QStringLiteral("Bluee"));
         const auto blue = ColourScheme::find("Bluee");
         const QImage shot = w->grab().toImage();
@@ -99,8 +101,26 @@ private slots:
         QVERIFY(w->findChild<QCheckBox*>("chkbeep")->font().bold() &&
                 !w->findChild<QListWidget*>("lstSourcefields")->font().bold());
         QCOMPARE(w->controls().browserStatus->text(), QStringLiteral("Guarding Chromium"));
+        // Help opens the manual that comes with the program, with no vendor's page before it;
+        // the Anti-Hijacker's help shows all of its text, and its globe opens the manual's part.
+        const QString manual = QUrl::fromLocalFile(Paths::manualFile()).toString();
         w->controls().picture("Image9")->click();
-        QCOMPARE(pages.opened, QStringList{"https://www.pagewarden.example/pagewarden.htm"});
+        w->findChild<QPushButton*>("Command14")->click();
+        w->findChild<QPushButton*>("Command18")->click();
+        auto* help = w->findChild<QLabel*>("helpText");
+        const QRect shown = QRect(help->mapTo(w, QPoint()), help->size()) & w->rect();
+        QVERIFY(shown.height() >= help->heightForWidth(help->width()) && shown.top() > 0);
+        auto* globe = w->findChild<QWidget*>("Image16");
+        QVERIFY(w->rect().contains(QRect(globe->mapTo(w, QPoint()), globe->size())));
+        QTest::mouseClick(globe, Qt::LeftButton);
+        QCOMPARE(pages.opened, (QStringList{manual, manual + "#antihijackerhelp"}));
+        QCOMPARE(pages.startPages, (QStringList{"", ""}));
+        QFile page(Paths::manualFile());
+        QVERIFY(page.open(QFile::ReadOnly) && page.readAll().contains("id=\"antihijackerhelp\""));
+        // With no update address, "Check for update" says where to set one.
+        w->controls().command("Command9")->click();
+        QVERIFY(tp->messages.texts.value(0).startsWith("No update address is set") &&
+                tp->messages.texts.value(0).contains("vendor_site_url in section [Advanced]"));
     }
 
     // What start-up does with stored texts: "HideOnStart" is 1 (spaces aside) for a start

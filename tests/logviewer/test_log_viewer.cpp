@@ -1,3 +1,4 @@
+#include "app/FeatureWiring.h"
 #include "blocking/BlockingSession.h"
 #include "blocking/ui/LogViewer.h"
 #include "blocking/ui/LogViewerForm.h"

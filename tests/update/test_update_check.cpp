@@ -1,8 +1,10 @@
 #include "app/AboutBox.h"
+#include "app/FeatureWiring.h"
 #include "blocking/BlockingSession.h"
 #include "platform/FormTimer.h"
 #include "platform/WebPageOpener.h"
 #include "shell/DocumentOpener.h"
+#include "shell/ui/DesktopOpeners.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestMain.h"
 #include "support/WindowFixture.h"
@@ -12,10 +14,13 @@
 #include "update/ui/UpdateCommands.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTimer>
 
 namespace {
@@ -44,11 +49,12 @@ class TestUpdateCheck : public QObject {
 
     // The program's own wiring on a loaded window, running as version 8.0.9.
     struct Rig {
-        explicit Rig(const QString& site) {
+        explicit Rig(const QString& site, WebPageOpener* downloads = nullptr) {
             f.load();
             setSaved("8.0.9");
             commands =
-                new UpdateCommands(*f.window, {site, "8.0.9", 8, [this] { return &documents; }});
+                connectUpdateCommands(*f.window, {site, "8.0.9", 8, [this] { return &documents; },
+                                                  downloads ? downloads : &pages});
         }
         void setSaved(const QString& version) {
             f.store->savedProductVersion = version;
@@ -75,7 +81,7 @@ class TestUpdateCheck : public QObject {
             } else {
                 f.find<QPushButton>("Command9")->click();
             }
-            return over.wait(20000);
+            return !over.isEmpty() || over.wait(20000);
         }
         WindowFixture f;
         RecordingPages pages;
@@ -114,9 +120,19 @@ private slots:
             "8.1.0", "https://dl.example/pw.deb");
         row("missing scheme gets http", entry("8.1.0"), "Command9", "Yes", none, offer, "8.0.9",
             "8.1.0", "http://dl.example/pw.deb");
-        row("hostile scheme is never opened",
-            entry("8.1.0", "file://dl.example/etc/passwd#http://x"), "Command9", "Yes", none, offer,
-            "8.0.9", "8.1.0");
+        row("hostile scheme is refused, and the program runs on",
+            entry("8.1.0", "file://dl.example/etc/passwd#http://x"), "Command9", "Yes",
+            "The download address \"file://dl.example/etc/passwd#http://x\" is refused: it is not "
+            "a web address (http:// or https://). Pagewarden 8.0 keeps running as it is.",
+            offer, "8.0.9", "8.1.0");
+        row("no update address, manual", "none", "Command9", "No",
+            "No update address is set, so Pagewarden 8.0 cannot check for a newer version. To "
+            "check, set vendor_site_url in section [Advanced] of the settings file " +
+                QDir::homePath() +
+                "/.config/pagewarden/Pagewarden 8.0.conf to the address of the "
+                "site that offers the updates (the site that holds distpart/allver.txt).",
+            none);
+        row("no update address, automatic", "none", "Timer2", "No", none, none);
         row("new major release, manual", entry("9.0.0"), "Command9", "No", none, none);
         row("product in another letter case", "PAGEWARDEN 8.0. current version=8.1.0\r\n",
             "Command9", "No", none, none);
@@ -150,7 +166,9 @@ private slots:
             server.setPage("/real.txt", entry("8.1.0"), "text/plain");
         }
         // Port 1 on loopback: nobody answers there.
-        Rig rig(manifest == "-" ? QStringLiteral("http://127.0.0.1:1") : server.url(""));
+        Rig rig(manifest == "-"      ? QStringLiteral("http://127.0.0.1:1")
+                : manifest == "none" ? QString()
+                                     : server.url(""));
         rig.setSaved(saved);
         QVERIFY(rig.run(via, answer));
 
@@ -160,10 +178,47 @@ private slots:
         QCOMPARE(rig.bulletins.size(), bulletin.isEmpty() ? 0 : 1);
         QVERIFY(bulletin.isEmpty() || rig.bulletins.first().startsWith(bulletin));
         QCOMPARE(rig.f.tp.stored("saved_the_product_version"), savedAfter);
-        QCOMPARE(rig.f.tp.processExit.exits, answer == "Yes" && !bulletin.isEmpty() ? 1 : 0);
-        // The new browser window shows the vendor's site first, then the download.
+        QCOMPARE(rig.f.tp.processExit.exits, opened.isEmpty() ? 0 : 1);
         QCOMPARE(rig.pages.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
         QVERIFY(!rig.f.window->controls().timer("Timer2")->isEnabled());
+    }
+
+    // "Yes" through the user's own browser: a stand-in for xdg-open notes the address (as a file
+    // named after it), holds until released and ends with `status`; the program ends only once the
+    // opener is done, or says it failed and runs on.
+    void downloadThroughDesktop_data() {
+        QTest::addColumn<int>("status");
+        QTest::newRow("opened") << 0;
+        QTest::newRow("opener fails") << 3;
+    }
+    void downloadThroughDesktop() {
+        QFETCH(int, status);
+        QTemporaryDir bin;
+        const QString path = qEnvironmentVariable("PATH");
+        QFile opener(bin.filePath("xdg-open"));
+        const QString script =
+            "#!/bin/sh\ntouch '%1'/\"$(printf %s \"$1\" | tr / _)\"\n"
+            "while [ -d '%1' ] && [ ! -e '%1/go' ]; do sleep 0.05; done\nexit %2\n";
+        QVERIFY(opener.open(QIODevice::WriteOnly) &&
+                opener.write(script.arg(bin.path()).arg(status).toUtf8()) > 0 &&
+                opener.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+        opener.close();
+        qputenv("PATH", (bin.path() + ":" + path).toUtf8());
+        const auto restore = qScopeGuard([&] { qputenv("PATH", path.toUtf8()); });
+        LocalHttpServer server;
+        QVERIFY(server.start());
+        server.setPage("/distpart/allver.txt", entry("8.1.0", "https://dl.example/pw.deb"),
+                       "text/plain");
+        DesktopPageOpener desktop;
+        Rig rig(server.url(""), &desktop);
+        QVERIFY(rig.run("Command9", "Yes"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(bin.filePath("https:__dl.example_pw.deb")), 20000);
+        QCOMPARE(rig.f.tp.processExit.exits, 0); // not while the opener is at work
+        QVERIFY(QFile(bin.filePath("go")).open(QIODevice::WriteOnly));
+        const QString failed = "The desktop could not open https://dl.example/pw.deb in a web "
+                               "browser. Pagewarden 8.0 keeps running as it is.";
+        QTRY_COMPARE_WITH_TIMEOUT(rig.f.tp.messages.texts.value(0), status ? failed : "", 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.f.tp.processExit.exits, status ? 0 : 1, 20000);
     }
 
     // A fetch that gets no answer ends at its timeout; a second request while one waits is

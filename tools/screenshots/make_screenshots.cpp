@@ -1,5 +1,6 @@
 // Takes the documentation's pictures of the real windows on test doubles, in a home of its own.
 // Run under a virtual display by scripts/screenshots.sh.
+#include "app/FeatureWiring.h"
 #include "app/TrayController.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockingSession.h"

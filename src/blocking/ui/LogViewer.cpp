@@ -1,12 +1,8 @@
 #include "blocking/ui/LogViewer.h"
 
-#include "app/MainWindow.h"
-#include "app/PanelCommands.h"
-#include "app/Platform.h"
 #include "blocking/BlockedLog.h"
 #include "blocking/BlockedLogReader.h"
 #include "blocking/BlockingLogging.h"
-#include "blocking/BlockingSession.h"
 #include "blocking/ProgramState.h"
 #include "blocking/ui/LogViewerForm.h"
 #include "platform/FormTimer.h"
@@ -168,22 +164,4 @@ void LogViewer::openEntry(QListWidgetItem* item) {
         m_s.documents.OpenDocument(QStringLiteral("web"), target.address);
         return;
     }
-}
-
-std::unique_ptr<LogViewer> connectLogViewer(MainWindow& window, DocumentOpener& documents) {
-    BlockingSession& session = window.session();
-    auto viewer = std::make_unique<LogViewer>(LogViewer::Services{
-        session.log(), session.context().state, documents, *window.platform().messages,
-        window.scheme(), window.controls().timer("Timer8"), ProductInfo::applicationTitle()});
-    LogViewer* v = viewer.get();
-    QObject::connect(&window.commands(), &PanelCommands::showBlockedLog, v,
-                     [v] { v->ShowBlockedLog(); });
-    QObject::connect(&window.commands(), &PanelCommands::openWebHelp, v, [&session, &documents] {
-        documents.openWebHelp();
-        // The help window just opened counts as one that was already open, so "Kill new
-        // browsers" leaves it alone.
-        session.snapshotExistingWindows();
-    });
-    session.log().onFailure = [&window](const QString& text) { window.showBrowserStatus(text); };
-    return viewer;
 }

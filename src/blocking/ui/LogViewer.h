@@ -9,7 +9,6 @@ class BlockedLog;
 class DocumentOpener;
 class FormTimer;
 class LogViewerForm;
-class MainWindow;
 class MessageBoxes;
 class QListWidgetItem;
 struct ColourScheme;
@@ -52,8 +51,3 @@ private:
     // Whether Timer8 was waiting when the viewer loaded.
     bool m_startWasPending = false;
 };
-
-// Gives the control panel its log viewer and web help: "View log", the logo picture and the
-// tray's count item open the viewer, Help opens the product's page, and a log that cannot be
-// written says so in the panel's status line. The viewer lives as long as the returned object.
-std::unique_ptr<LogViewer> connectLogViewer(MainWindow& window, DocumentOpener& documents);

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <algorithm>
 
 namespace {
 const QString openCaption = QStringLiteral("Anti- Hijacker");
@@ -121,22 +122,24 @@ void AntiHijackerPanel::buildControls() {
     auto* image15 = picture("Image15", Glyph::Cross, QString(), 4800, 3560);
     command("Command15", QStringLiteral("Close"), QString(), 5160, 3560, 1080, true);
 
-    // The help area, shown when Help makes the window taller.
-    auto* help = label(
+    // The help area, shown when Help makes the window taller, with the manual's page about the
+    // anti-hijacker behind the globe at its right.
+    m_helpText = label(
         "helpText",
         QStringLiteral(
-            "<b>How the anti-hijacker works</b><br>While blocking runs, every browser window "
-            "whose address contains a pattern of Box 2 is sent to the home page of Box 3, and "
-            "the page it showed is written to the log.<br><br>"
-            "Box 1 lists the pages open now: select the unwanted ones and move them down with "
-            "the arrows, or type a part of an address (for example a site's name) below Box 2 "
-            "and press +. Patterns are compared letter for letter; a typed pattern is kept in "
-            "lower case. Press \u2212 to remove a typed pattern again.<br><br>"
+            "<b>How the anti-hijacker works</b><br>While blocking runs, a browser window whose "
+            "address contains a pattern of Box 2 is sent to the home page of Box 3, and logged."
+            "<br><br>Select unwanted pages in Box 1 and move them down with the arrows, or type "
+            "part of an address (a site's name is enough) and press + (\u2212 removes it again). "
+            "Patterns match letter for letter; typed ones are kept in lower case.<br><br>"
             "Type your home page into Box 3 (or select a page in Box 1 and press the house), "
-            "then Apply. With no home page set, nothing is redirected."),
-        Twips::rect(120, 3980, 6120, 2200), this);
-    help->setWordWrap(true);
-    help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            "then Apply. With no home page set, nothing is redirected. The globe opens the "
+            "manual."),
+        Twips::rect(120, 3980, 5700, 2200), this);
+    m_helpText->setWordWrap(true);
+    m_helpText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* image16 = picture("Image16", Glyph::WebHelp, QStringLiteral("Web help"), 5880, 3980, 360);
+    connect(image16, &PanelPicture::clicked, this, &AntiHijackerPanel::webHelpRequested);
 
     // Command16 is one command with four elements; the arrows press them.
     for (int k = 0; k < 4; ++k) {
@@ -388,6 +391,25 @@ void AntiHijackerPanel::command18Clicked() {
         m_helpExpanded = true;
         m_heightBeforeHelp = m_host.heightTwips();
         m_host.setHeightTwips(qRound(m_heightBeforeHelp * 0.4 + m_heightBeforeHelp));
+        fitHelpText();
     }
     centre();
+}
+
+void AntiHijackerPanel::fitHelpText() {
+    // The room from the text's top down to where the window (or the panel) ends.
+    const int panelTop = mapTo(m_host.window, QPoint(0, 0)).y();
+    const int bottom = std::min(height(), m_host.window->height() - panelTop);
+    const int room = bottom - m_helpText->y() - Twips::toPixels(60);
+    // The largest plain type, up to the window's own size, that shows the whole text there.
+    QFont font = m_helpText->font();
+    font.setBold(false);
+    for (int size = 10; size >= 6; --size) {
+        font.setPointSize(size);
+        m_helpText->setFont(font);
+        if (m_helpText->heightForWidth(m_helpText->width()) <= room)
+            break;
+    }
+    m_helpText->resize(m_helpText->width(),
+                       std::max(room, m_helpText->heightForWidth(m_helpText->width())));
 }

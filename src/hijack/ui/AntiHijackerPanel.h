@@ -5,6 +5,7 @@
 
 class BrowserWindows;
 class MessageBoxes;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -66,6 +67,8 @@ public:
 signals:
     // The hijack patterns were rebuilt from Box 2.
     void patternsStored();
+    // The web-help picture (Image16) asks for the manual's page about the anti-hijacker.
+    void webHelpRequested();
 
 private:
     void buildControls();
@@ -79,10 +82,13 @@ private:
     // Normalises Text1 and gives the text to add or remove, or nothing.
     bool normaliseTyped(QString& text);
     void centre();
+    // Sizes the help text so that all of it shows in the expanded window.
+    void fitHelpText();
 
     Host m_host;
     int m_savedWidth = 0;  // twips, noted when the panel opens
     int m_savedHeight = 0; // twips, noted when the panel opens
+    QLabel* m_helpText = nullptr;
     bool m_helpExpanded = false;
     int m_heightBeforeHelp = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgRenderer>
 
 namespace {
 
@@ -135,5 +136,9 @@ void PanelPicture::paintEvent(QPaintEvent*) {
                           side * 0.32));
         break;
     }
+    case Glyph::WebHelp:
+        QSvgRenderer(QStringLiteral(":/pictures/webhelp.svg"))
+            .render(&p, box.adjusted(-side * 0.15, -side * 0.15, side * 0.15, side * 0.15));
+        break;
     }
 }

@@ -1,12 +1,8 @@
 #include "update/ui/UpdateCommands.h"
 
-#include "app/AboutBox.h"
-#include "app/MainWindow.h"
-#include "app/PanelCommands.h"
-#include "app/Platform.h"
-#include "blocking/BlockingSession.h"
 #include "platform/BusyPointer.h"
 #include "platform/FormTimer.h"
+#include "platform/WebPageOpener.h"
 #include "settings/ProductInfo.h"
 #include "shell/DocumentOpener.h"
 #include "update/ManifestFetcher.h"
@@ -14,62 +10,50 @@
 #include "update/UpdateLogging.h"
 #include "update/ui/NewVersionInfo.h"
 
-#include <QChildEvent>
+#include <QUrl>
 
-UpdateCommands::UpdateCommands(MainWindow& window, Setup setup)
-    : QObject(&window), m_window(window), m_setup(std::move(setup)) {
-    Platform& platform = window.platform();
-    m_fetcher = new NetworkManifestFetcher(*platform.clock, this);
+UpdateCommands::UpdateCommands(Setup setup) : QObject(setup.window), m_setup(std::move(setup)) {
+    m_fetcher = new NetworkManifestFetcher(*m_setup.clock, this);
 
     UpdateCheck::Services s;
     s.fetcher = m_fetcher;
-    s.store = &window.store();
-    s.messages = platform.messages;
-    s.pointer = platform.busyPointer;
-    s.processExit = platform.processExit;
-    const BlockingSession& session = window.session();
-    s.blockingStopped = [&session] { return session.stopped(); };
+    s.store = m_setup.store;
+    s.messages = m_setup.messages;
+    s.pointer = m_setup.busyPointer;
+    s.processExit = m_setup.processExit;
+    s.blockingStopped = m_setup.blockingStopped;
     s.showBulletin = [this](const QString& message, bool) { return showBulletin(message); };
-    s.openWebPage = [this](const QUrl& address) {
-        openWebPage(address.toString(QUrl::FullyEncoded));
-    };
+    if (WebPageOpener* downloads = m_setup.downloads) {
+        s.openDownload = [downloads](const QUrl& address, UpdateCheck::Opened opened) {
+            downloads->openPage(QString(), address.toString(QUrl::FullyEncoded), std::move(opened));
+        };
+    }
     s.applicationTitle = ProductInfo::applicationTitle();
     s.programVersion =
         m_setup.programVersion.isEmpty() ? ProductInfo::programVersion() : m_setup.programVersion;
     s.majorVersion = m_setup.majorVersion < 0 ? ProductInfo::majorVersion() : m_setup.majorVersion;
     s.vendorSiteUrl = m_setup.vendorSiteUrl;
+    s.settingsFile = m_setup.settingsFile;
     m_check = new UpdateCheck(std::move(s), this);
 
-    // "Check for update" has already switched the automatic check off when this runs.
-    connect(&window.commands(), &PanelCommands::checkForUpdate, this, &UpdateCommands::manualCheck);
-    FormTimer* timer2 = window.controls().timer("Timer2");
-    connect(timer2, &FormTimer::tick, this, [this, timer2] {
-        m_check->check_for_update(false);
-        timer2->setEnabled(false);
-    });
-    // Each "About" makes a new about box; its version line is connected once the box is made.
-    window.installEventFilter(this);
+    if (FormTimer* timer2 = m_setup.timer2) {
+        connect(timer2, &FormTimer::tick, this, [this, timer2] {
+            m_check->check_for_update(false);
+            timer2->setEnabled(false);
+        });
+    }
 }
 
 UpdateCommands::~UpdateCommands() = default;
-
-bool UpdateCommands::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &m_window && event->type() == QEvent::ChildPolished) {
-        if (auto* box = qobject_cast<AboutBox*>(static_cast<QChildEvent*>(event)->child()))
-            connect(box, &AboutBox::updateCheckRequested, this, &UpdateCommands::manualCheck,
-                    Qt::UniqueConnection);
-    }
-    return QObject::eventFilter(watched, event);
-}
 
 void UpdateCommands::manualCheck() {
     m_check->check_for_update(true);
 }
 
 QString UpdateCommands::showBulletin(const QString& message) {
-    if (BusyPointer* pointer = m_window.platform().busyPointer)
+    if (BusyPointer* pointer = m_setup.busyPointer)
         pointer->setDefault();
-    NewVersionInfo bulletin(message, m_window.scheme(), &m_window);
+    NewVersionInfo bulletin(message, *m_setup.scheme, m_setup.window);
     bulletin.openFeatures = [this] {
         // The vendor's page about what the new version brings; the opener adds the language.
         if (DocumentOpener* documents = m_setup.documents ? m_setup.documents() : nullptr)
@@ -78,12 +62,4 @@ QString UpdateCommands::showBulletin(const QString& message) {
     };
     bulletin.exec();
     return bulletin.bulletinAnswer;
-}
-
-void UpdateCommands::openWebPage(const QString& address) {
-    DocumentOpener* documents = m_setup.documents ? m_setup.documents() : nullptr;
-    if (documents)
-        documents->OpenDocument(QStringLiteral("web"), address);
-    else
-        qCInfo(lcUpdate) << "no way to open web pages; not opened:" << address;
 }

@@ -3,41 +3,60 @@
 #include <QObject>
 #include <QString>
 #include <functional>
-#include <memory>
 
+class BusyPointer;
+class Clock;
 class DocumentOpener;
-class MainWindow;
+class FormTimer;
+class MessageBoxes;
 class NetworkManifestFetcher;
+class ProcessExit;
+class SettingsStore;
 class UpdateCheck;
+class WebPageOpener;
+class QWidget;
+struct ColourScheme;
 
-// Connects the update check to the control panel: "Check for update" (Command9), the automatic
-// check 10 s after a hidden start (Timer2) and the about box's version line. Lives as long as the
-// window it serves.
+// The update check behind "Check for update" (Command9), the automatic check 10 s after a hidden
+// start (Timer2) and the about box's version line, with its bulletin. The program's wiring hands
+// it what it needs and calls manualCheck for the commands; it lives as long as `window`.
 class UpdateCommands : public QObject {
     Q_OBJECT
 public:
     struct Setup {
-        QString vendorSiteUrl = {};
+        QString vendorSiteUrl = {};  // empty: no update address is set
         QString programVersion = {}; // empty: the running program's
         int majorVersion = -1;       // negative: the running program's
         // The program's opener of web pages and documents; may give none.
         std::function<DocumentOpener*()> documents = {};
+        // The user's own browser, which the download opens in and which outlives the program.
+        WebPageOpener* downloads = nullptr;
+        // Where the user sets the update address, for the message that says none is set.
+        QString settingsFile = {};
+
+        // The window the bulletin belongs to, and what the check runs on.
+        QWidget* window = nullptr;
+        const Clock* clock = nullptr;
+        SettingsStore* store = nullptr;
+        MessageBoxes* messages = nullptr;
+        BusyPointer* busyPointer = nullptr; // may be missing
+        ProcessExit* processExit = nullptr;
+        const ColourScheme* scheme = nullptr;
+        FormTimer* timer2 = nullptr;
+        std::function<bool()> blockingStopped = {};
     };
 
-    UpdateCommands(MainWindow& window, Setup setup);
+    explicit UpdateCommands(Setup setup);
     ~UpdateCommands() override;
 
     UpdateCheck& check() const { return *m_check; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    // A check the user asked for.
+    void manualCheck();
 
 private:
     QString showBulletin(const QString& message);
-    void openWebPage(const QString& address);
-    void manualCheck();
 
-    MainWindow& m_window;
     Setup m_setup;
     NetworkManifestFetcher* m_fetcher = nullptr;
     UpdateCheck* m_check = nullptr;
