@@ -1,7 +1,7 @@
 // The hijack prefilter must never hide a pattern that occurs: for any list and address, the first
 // candidate it names is exactly the first pattern a plain search finds.
 #include "FuzzInput.h"
-#include "hijack/PatternIndex.h"
+#include "blocking/PatternIndex.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first line is the address, the rest the patterns, one a line.

@@ -60,10 +60,10 @@ void BlockedLog::LogBlocked(const QString& record) {
     if (!m_logFileOpen)
         open();
 
-    const QString today = m_clock.shortDate();
+    const Clock::DateAndTime now = m_clock.dateAndTime();
     QString line = record;
-    if (today.isEmpty() || !record.contains(today, Qt::CaseSensitive)) {
-        line += QLatin1Char(' ') + today + QLatin1Char(' ') + m_clock.longTime();
+    if (now.date.isEmpty() || !record.contains(now.date, Qt::CaseSensitive)) {
+        line += QLatin1Char(' ') + now.date + QLatin1Char(' ') + now.time;
         // Counted whether or not the write below succeeds: a failed write is skipped like every
         // other failing step, and the count goes on.
         ++m_state.adsLoggedThisSession;

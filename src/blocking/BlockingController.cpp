@@ -28,10 +28,10 @@ BlockingController::BlockingController(const BlockingContext& context)
 void BlockingController::StartBlocking() {
     SettingsStore& settings = m_ctx.settings;
     const QString lastUsed = settings.getOption(SettingsKeys::lastUsedDate, QStringLiteral("0"));
-    const QString today = m_ctx.clock.shortDate();
-    if (today != lastUsed)
-        m_ctx.log.LogBlocked(LogRecords::daySeparator(today, m_ctx.clock.longTime()));
-    settings.put_option(today, SettingsKeys::lastUsedDate);
+    const Clock::DateAndTime now = m_ctx.clock.dateAndTime();
+    if (now.date != lastUsed)
+        m_ctx.log.LogBlocked(LogRecords::daySeparator(now.date, now.time));
+    settings.put_option(now.date, SettingsKeys::lastUsedDate);
     m_ctx.state.adsLoggedThisSession = 0;
     settings.save_state();
     m_ctx.view.blockingSwitched(true);

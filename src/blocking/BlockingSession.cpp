@@ -1,6 +1,6 @@
 #include "blocking/BlockingSession.h"
 
-#include "hijack/OpenPages.h"
+#include "blocking/OpenPages.h"
 #include "platform/NoBrowser.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include "blocking/BlockingContext.h"
 #include "blocking/BlockingLogging.h"
 #include "blocking/KillDelay.h"
+#include "blocking/PatternIndex.h"
 #include "blocking/ProgramState.h"
-#include "hijack/PatternIndex.h"
 #include "platform/Beeper.h"
 #include "platform/MessageBoxes.h"
 #include "settings/LiveOptions.h"
@@ -89,14 +89,11 @@ HijackCheck::Step HijackCheck::checkPattern(WindowKey window, const QString& pat
     if (noHome)
         return wait(delay);
 
-    const std::optional<qint64> handle = m_browser.handle(window);
-    if (!handle && afterFailure(window) == Step::WindowGone)
-        return Step::WindowGone;
     Step step = Step::Next;
-    if (!handle || *handle != m_state.redirectedWindowHandle) {
-        // First redirect of this window. Only the first such window is remembered.
-        if (m_state.redirectedWindowHandle == 0 && handle)
-            m_state.redirectedWindowHandle = *handle;
+    if (m_state.redirectedPage != window) {
+        // First redirect of this page. Only the first such page is remembered.
+        if (!m_state.redirectedPage)
+            m_state.redirectedPage = window;
         step = redirect(window, delay);
     } else {
         step = repeatBranch(window, delay, pass);
@@ -132,8 +129,8 @@ HijackCheck::Step HijackCheck::repeatBranch(WindowKey window, KillDelay& delay, 
         return wait(delay, 2);
     }
 
-    // The redirect pass logs the page the window showed when it was met here, and forgets the
-    // window, so the next match there is a first redirect again.
+    // The redirect pass logs the address the page showed when it was met here, and forgets the
+    // page, so the next match there is a first redirect again.
     const std::optional<QString> record = closedRecord(window);
     if (wait(delay) == Step::Stop)
         return Step::Stop;
@@ -141,7 +138,7 @@ HijackCheck::Step HijackCheck::repeatBranch(WindowKey window, KillDelay& delay, 
         return step;
     if (wait(delay, 3) == Step::Stop)
         return Step::Stop;
-    m_state.redirectedWindowHandle = 0;
+    m_state.redirectedPage.reset();
     return log(window, record, delay);
 }
 

@@ -21,8 +21,8 @@ struct ProgramState;
 //
 // One object serves every window of every pass; each run brings the pass's own KillDelay (and so
 // its guard counter). The survey pass and the periodic redirect pass differ in one place only:
-// what the substring rule does when it meets the window it sent home before (the one remembered in
-// redirectedWindowHandle).
+// what the substring rule does when it meets the page it sent home before (the one remembered in
+// redirectedPage). A page is one tab: other tabs of the same window are pages of their own.
 //
 // Patterns that cannot fire on the address are skipped through the pattern index, so a long list
 // costs one walk over the address per window, not one comparison per pattern.

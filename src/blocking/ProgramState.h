@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/BrowserWindows.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -27,8 +29,9 @@ struct ProgramState {
 
     // Decimal window handles of the browser windows open when the current cycle began.
     QStringList existingWindowHandles;
-    // The first window sent home by the substring rule; 0 = none.
-    qint64 redirectedWindowHandle = 0;
+    // The first page sent home by the substring rule (a tab, or a window of its own), none when
+    // there is none. Tabs of one window are told apart: each is a page of its own.
+    std::optional<WindowKey> redirectedPage;
     // Addresses of the open web pages, for the hijack editor's first box.
     QStringList openPageUrls;
 };

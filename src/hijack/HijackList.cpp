@@ -1,6 +1,7 @@
 #include "hijack/HijackList.h"
 
 #include <QSet>
+#include <QUrl>
 
 namespace HijackList {
 
@@ -50,6 +51,14 @@ qsizetype findIgnoringCase(const QStringList& entries, const QString& lowered) {
             return i;
     }
     return -1;
+}
+
+QString completeHomePage(const QString& typed) {
+    const QString text = typed.trimmed();
+    const QUrl url(text, QUrl::StrictMode);
+    const bool web =
+        url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    return url.isValid() && web && !url.host().isEmpty() ? text : QString();
 }
 
 } // namespace HijackList

@@ -22,4 +22,9 @@ QStringList distinct(const QStringList& entries);
 // Position of the first entry whose lower-case form is `lowered`, or -1.
 qsizetype findIgnoringCase(const QStringList& entries, const QString& lowered);
 
+// The home page `typed` names when it is a complete web address (http or https, with a host), with
+// the spaces around it dropped; empty for anything else ("http://", "htt", an address still being
+// typed into the box), which then never becomes the home page.
+QString completeHomePage(const QString& typed);
+
 } // namespace HijackList

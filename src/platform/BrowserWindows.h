@@ -47,7 +47,8 @@ public:
     virtual bool navigate(WindowKey window, const QString& address) = 0;
     virtual bool refresh(WindowKey window) = 0;
 
-    // The HTML document's members: URL, title, and whether parentWindow.opener is an object.
+    // The HTML document's members: URL, title, and whether another page opened the window (its
+    // parentWindow.opener is an object, or was until that page let go of it).
     virtual std::optional<QString> documentUrl(WindowKey window) = 0;
     virtual std::optional<QString> documentTitle(WindowKey window) = 0;
     virtual std::optional<bool> hasOpener(WindowKey window) = 0;

@@ -28,7 +28,11 @@ struct ChromiumPage {
     QString mainFrameId;
     bool hasDocument = false;
     bool crashed = false;
+    // Opened by another page's script (window.opener), or by a page at all (targetInfo.openerId,
+    // which stays when the opener let go of it with noopener): a window without a menu bar that a
+    // page opened is a popup either way.
     bool opener = false;
+    bool openedByPage = false;
     bool menuBar = true;
     bool canAccessOpener = false;         // targetInfo: a script opener can reach it
     std::optional<bool> requestedMenuBar; // from the opener's window.open features

@@ -56,6 +56,7 @@ void PopupFacts::noteWindowOpen(const QString& openerId, const QJsonObject& para
 
 void PopupFacts::onAttached(ChromiumPage& p, const QJsonObject& info, bool waiting) {
     const QString openerId = info.value(QStringLiteral("openerId")).toString();
+    p.openedByPage = p.openedByPage || !openerId.isEmpty();
     if (waiting && !openerId.isEmpty() && !p.factsRead) {
         // The opener's requests come in the order its windows are made.
         auto requests = m_windowOpens.find(openerId);
@@ -71,9 +72,9 @@ void PopupFacts::onAttached(ChromiumPage& p, const QJsonObject& info, bool waiti
     }
     const QString sessionId = p.sessionId;
     if (!p.factsRead && waiting && !p.canAccessOpener) {
-        // No script can reach this page: it has no opener, and its renderer would not answer
-        // before it runs anyway.
-        p.opener = false;
+        // No script can reach this page, and its renderer would not answer before it runs anyway.
+        // A page that opened it still counts as its opener.
+        p.opener = p.openedByPage;
         p.menuBar = p.requestedMenuBar.value_or(true);
         p.factsRead = true;
         holdsInitialDocument(p);
@@ -122,7 +123,7 @@ void PopupFacts::read(const QString& targetId, bool held) {
             if (facts.size() == 5) {
                 const QJsonValue menu = facts.at(0);
                 q->menuBar = menu.isBool() ? menu.toBool() : true;
-                q->opener = facts.at(1).toBool();
+                q->opener = facts.at(1).toBool() || q->openedByPage;
                 // A page found on its way somewhere else was read before it got there.
                 if (!q->hasDocument && (held || serial == q->addressSerial)) {
                     q->documentTitle = facts.at(2).toString();
@@ -135,7 +136,7 @@ void PopupFacts::read(const QString& targetId, bool held) {
                 // What the browser itself knows: whether a script can reach the page, and the
                 // features its opener asked for.
                 qCDebug(lcDevTools) << "could not read a new page:" << reply.error;
-                q->opener = q->canAccessOpener;
+                q->opener = q->canAccessOpener || q->openedByPage;
                 q->menuBar = q->requestedMenuBar.value_or(true);
             }
             if (held)

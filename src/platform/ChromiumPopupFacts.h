@@ -17,12 +17,13 @@ class ChromiumPages;
 // with window features). We read it with one Runtime.evaluate and send the resume
 // (Runtime.runIfWaitingForDebugger) right behind it, without waiting for the answer: the page
 // reads before it runs on, is held no longer than the reading, and is never left held by us. A new
-// page that no script can reach (targetInfo.canAccessOpener false: a noopener link, a window the
-// user or we opened) has no opener, and its renderer would not answer while held: it is resumed
-// unread and its menu bar follows the features its opener asked for (Page.windowOpen: a list
-// without "menubar" means none; no request means a normal window). The same request decides when a
-// held page cannot be read in time. If nothing tells, the menu bar shows: a window we could not
-// judge is never taken for a popup.
+// page that no script can reach (targetInfo.canAccessOpener false: a noopener link or popup, a
+// window the user or we opened) is resumed unread, since its renderer would not answer while held:
+// it has an opener when a page opened it (targetInfo.openerId, set for noopener windows too), and
+// its menu bar follows the features its opener asked for (Page.windowOpen: a list without
+// "menubar" means none; no request means a normal window, so a link opened in a tab is spared). The
+// same request decides when a held page cannot be read in time. If nothing tells, the menu bar
+// shows: a window we could not judge is never taken for a popup.
 class PopupFacts {
 public:
     explicit PopupFacts(ChromiumPages& pages) : m_pages(pages) {}

@@ -27,12 +27,14 @@ double SystemClock::secondsSinceMidnight() const {
     return std::fmod(m_startOfDay + now(), 86400.0);
 }
 
-QString SystemClock::shortDate() const {
-    return dateText(QLocale::system(), QDate::currentDate());
+QDateTime SystemClock::wallTime() const {
+    return QDateTime::currentDateTime();
 }
 
-QString SystemClock::longTime() const {
-    return timeText(QLocale::system(), QTime::currentTime());
+Clock::DateAndTime SystemClock::dateAndTime() const {
+    const QDateTime moment = wallTime();
+    const QLocale locale = QLocale::system();
+    return {dateText(locale, moment.date()), timeText(locale, moment.time())};
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QString>
@@ -22,9 +23,15 @@ public:
     virtual double secondsSinceMidnight() const = 0;
 
     // Today's date in the user's short date format with a four-digit year, and the time of day in
-    // the long time format without a time-zone name (see dateText and timeText).
-    virtual QString shortDate() const = 0;
-    virtual QString longTime() const = 0;
+    // the long time format without a time-zone name (see dateText and timeText), both from one
+    // reading of the clock: a record written at midnight never pairs one day's date with the next
+    // day's time.
+    struct DateAndTime {
+        QString date;
+        QString time;
+    };
+    virtual DateAndTime dateAndTime() const = 0;
+    QString shortDate() const { return dateAndTime().date; }
 
     // The factor applied to every wait and timer interval (1 in normal use).
     virtual double scale() const = 0;
@@ -41,9 +48,12 @@ public:
 
     double now() const override;
     double secondsSinceMidnight() const override;
-    QString shortDate() const override;
-    QString longTime() const override;
+    DateAndTime dateAndTime() const override;
     double scale() const override { return m_scale; }
+
+protected:
+    // The local date and time now; every date and time text is made from one such reading.
+    virtual QDateTime wallTime() const;
 
 private:
     double m_scale;

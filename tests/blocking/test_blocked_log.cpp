@@ -50,6 +50,13 @@ private slots:
         h.log.LogBlocked(QStringLiteral("http://n.example/12/4/2026<===>"));
         QCOMPARE(h.logLines().last(), "http://n.example/12/4/2026<===> 12/5/2026 10:17:46 PM");
         QCOMPARE(h.state.adsLoggedThisSession, 5);
+        // The date and time come from one reading of the clock, even at the stroke of midnight.
+        QDateTime moment(QDate(2026, 12, 4), QTime(23, 59, 59, 999));
+        h.clock.wall = [&moment] { return std::exchange(moment, moment.addMSecs(1)); };
+        h.log.LogBlocked(QStringLiteral("midnight<===>"));
+        QCOMPARE(h.logLines().last(), "midnight<===> " +
+                                          dateText(QLocale::system(), QDate(2026, 12, 4)) + ' ' +
+                                          timeText(QLocale::system(), QTime(23, 59, 59)));
     }
 
     // Records, the day's separator and last_used_date carry a four-digit year and no time zone.

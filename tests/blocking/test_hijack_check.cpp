@@ -1,5 +1,5 @@
+#include "blocking/PatternIndex.h"
 #include "hijack/HijackList.h"
-#include "hijack/PatternIndex.h"
 #include "support/BlockingHarness.h"
 #include "support/TestMain.h"
 
@@ -36,8 +36,9 @@ class TestHijackCheck : public QObject {
 
 private slots:
     // One window, one pattern, run by each pass. `setup`: "stays" (the page refuses to leave), "no
-    // home", "viewer" (open), "folder" (window), "stopped" (blocking), or "fail <call>". Who
-    // redirectedWindowHandle names before the pass ("none", "this", "other"), and after it.
+    // home", "viewer" (open), "folder" (window), "stopped" (blocking), or "fail <call>". Which page
+    // redirectedPage names before the pass ("none", "this", "tab": another tab of this window),
+    // and after it.
     void rules_data() {
         QTest::addColumn<bool>("survey");
         QTest::addColumn<QString>("setup");
@@ -71,8 +72,8 @@ private slots:
                 "this");
             row("substring, first redirect", "", "bad.example", bad, "none", once, logged, 4,
                 "this");
-            row("substring, other window remembered", "", "bad.example", bad, "other", once, logged,
-                4, "other");
+            row("substring, other tab remembered", "", "bad.example", bad, "tab", once, logged, 4,
+                "tab");
             if (survey)
                 row("substring, this window remembered", "", "bad.example", bad, "this", once, {},
                     4, "this", "quitting nr. 3, kill popups3", 1);
@@ -113,8 +114,6 @@ private slots:
         failing("navigate", {ref(1)}, logged, 4, "this");
         failing("refresh", {nav(1)}, logged, 4, "this");
         failing("documentUrl", once, {}, 4, "this", 1);
-        // A handle that cannot be read takes the first-redirect branch and is not remembered.
-        failing("handle", once, logged, 4, "none");
         failing("locationUrl", once + once, logged + redirected(home), 6, "this");
     }
     void rules() {
@@ -136,14 +135,17 @@ private slots:
         const WindowKey w = r.browser.addWindow({0, address, {}, "Page", setup != "folder"});
         if (setup.startsWith("fail "))
             r.browser.fail(setup.mid(5), w);
-        const QHash<QString, qint64> handles{{"none", 0}, {"this", 1000 + w}, {"other", 7}};
-        r.state.redirectedWindowHandle = handles[remembered];
+        const WindowKey tab =
+            r.browser.addWindow({1000 + qint64(w), "http://calm.example/", {}, {}});
+        const QHash<QString, std::optional<WindowKey>> pages{
+            {"none", {}}, {"this", w}, {"tab", tab}};
+        r.state.redirectedPage = pages[remembered];
         r.run();
         QTEST(r.browser.actionLog(), "actions");
         QCOMPARE(r.logLines(), log);
         QTEST(r.delays, "delays");
         QFETCH(QString, after);
-        QCOMPARE(r.state.redirectedWindowHandle, handles[after]);
+        QCOMPARE(r.state.redirectedPage, pages[after]);
         QFETCH(int, beeps);
         QCOMPARE(r.beeper.beeps, beeps < 0 ? int(log.size()) : beeps);
         QCOMPARE(r.messages.texts, box.isEmpty() ? QStringList{} : QStringList{box});

@@ -116,6 +116,7 @@ private slots:
         options.extraArguments = ChromiumProcess::quietArguments();
         options.heartbeatMs = 1000;
         options.firstRetryMs = 50;
+        options.launchFacts = LaunchFacts{0, {}, {}, {}}; // root, with no desktop user behind it
         QStringList said; // outlives the browser, which may still speak as it goes
         auto launched = std::make_unique<ChromiumBrowser>(options);
         ChromiumBrowser& browser = *launched;
@@ -125,7 +126,8 @@ private slots:
         browser.start();
         QTRY_VERIFY_WITH_TIMEOUT(browser.count().value_or(0) >= 1, 60000);
         QVERIFY2(browser.status().startsWith("Guarding Chromium ") &&
-                     browser.status().endsWith("(started by Pagewarden)"),
+                     browser.status().endsWith("(started by Pagewarden) without its sandbox, "
+                                               "since Pagewarden runs as root"),
                  qPrintable(browser.status()));
         // Crashed, hung, ended by a signal, and closed as its user closes it (0).
         for (const auto& [how, status] : {std::pair{int(SIGKILL), "Lost the browser ("},

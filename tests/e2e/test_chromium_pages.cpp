@@ -111,18 +111,19 @@ private slots:
         QCOMPARE(counts.size(), 2);
 
         m_script->playTo("noopener");
-        // No script can reach it: no opener, resumed unread; its features ask for no menu bar.
+        // No script can reach it, so it is resumed unread; yet a page opened it (a popup all the
+        // same), and its features ask for no menu bar.
         const ChromiumPage* noopener = m_pages->find(m_pages->keys().last());
-        QCOMPARE(facts(noopener), "001 " + base + "/popup.html");
+        QCOMPARE(facts(noopener), "101 " + base + "/popup.html");
         QVERIFY(
             m_script->sentMethods(noopener->sessionId).contains("Runtime.runIfWaitingForDebugger"));
         const WindowKey closed = noopener->key;
         QVERIFY(m_pages->close(closed));
         m_script->playTo("tab");
-        // A tab opened by a link: a window of the user's, in the same browser window.
+        // A tab opened by a link: a window of the user's with its menu bar, in the same window.
         const ChromiumPage* linked = m_pages->find(m_pages->keys().last());
         QVERIFY(linked->key > closed); // keys are never used again
-        QCOMPARE(facts(linked), "011 " + base + "/tab.html");
+        QCOMPARE(facts(linked), "111 " + base + "/tab.html");
         QCOMPARE(linked->handle, m_pages->find(tab)->handle);
         QVERIFY(m_pages->close(linked->key));
 

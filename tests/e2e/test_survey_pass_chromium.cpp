@@ -1,7 +1,7 @@
 // The real blocking cycle, survey pass and redirect pass through the Chromium adapter against a
-// real, headless Chromium: popups opened by clicks are closed and logged, tabs are left alone, a
-// tab that turns to a listed page is sent home, slow pages are logged by the address they were
-// opened for, and "Kill new browsers" tells windows apart.
+// real, headless Chromium: popups opened by clicks are closed and logged (noopener or not), tabs
+// are left alone, a tab that turns to a listed page is sent home, slow pages are logged by the
+// address they were opened for, and "Kill new browsers" tells windows apart.
 #include "e2e/ChromiumFixture.h"
 #include "support/TestMain.h"
 
@@ -51,9 +51,11 @@ private slots:
                 } else if (step == 2 && bothTabs && killed == opened && opened < 5) {
                     // The pass that closed it walked the tab before it. Now, with a short delay,
                     // one popup after another; unnamed, as a named one would reuse the window the
-                    // browser is still closing.
+                    // browser is still closing. One lets go of its opener: a popup all the same.
                     rig->harness.options.popupKillSpeed = QStringLiteral(".05");
-                    act("window.open('/popup.html', '_blank', 'width=320')");
+                    act(opened == 3 ? "window.open('/popup.html', '_blank', "
+                                      "'noopener,width=400,height=300')"
+                                    : "window.open('/popup.html', '_blank', 'width=320')");
                     ++opened;
                 } else if (step == 2 && bothTabs && killed == 5) {
                     // The count does not change as the first tab turns to a listed page: only

@@ -61,19 +61,21 @@ private slots:
         QCOMPARE(texts(r.box(1)), (QStringList{"http://a.example/", "http://b.example/"}));
         QCOMPARE(r.text("Text2")->text(), QStringLiteral("http://home.example/"));
         r.text("Text2")->clear();
+        r.f.store->desiredHomeUrl.clear();
         r.browser.addBrowser("http://c.example/");
         QWidget* frame2 = r.f.find<QWidget>("Frame2");
         r.f.find<PictureButton>("Image13")->click(); // presses Command14
         QVERIFY(frame2->isVisibleTo(r.f.window.get()));
         QCOMPARE(texts(r.box(1)).last(), QStringLiteral("http://c.example/"));
-        // No home page yet: the box offers the start of one.
-        QCOMPARE(r.f.store->desiredHomeUrl, QStringLiteral("http://"));
+        // No home page yet: the box offers the start of one, which is not a home page.
+        QCOMPARE(r.text("Text2")->text(), QStringLiteral("http://"));
+        QCOMPARE(r.f.store->desiredHomeUrl, QString());
         // The countdown stops and the window stays.
         QVERIFY(r.f.window->tray().keepVisible());
         QCOMPARE(r.button("Command3")->text(), QStringLiteral("Start"));
         r.picture("Image15"); // Close
         QVERIFY(frame2->isHidden());
-        QCOMPARE(r.f.tp.stored("desired_home_url"), QStringLiteral("http://"));
+        QCOMPARE(r.f.tp.stored("desired_home_url"), QString());
         // Close leaves the caption, so the next press takes the closing branch.
         r.button("Command14")->click();
         QCOMPARE(r.button("Command14")->text(), QStringLiteral("Anti- Hijacker"));
@@ -83,12 +85,27 @@ private slots:
         r.box(1)->item(0)->setSelected(true);
         r.picture("Image17");
         QCOMPARE(r.f.store->desiredHomeUrl, QStringLiteral("http://a.example/"));
-        QCOMPARE(r.f.tp.stored("desired_home_url"), QStringLiteral("http://"));
-        r.text("Text2")->setText("http://mine.example/");
-        r.picture("Image18"); // Apply
+        QCOMPARE(r.f.tp.stored("desired_home_url"), QString());
+        // A home page takes effect only when complete, on leaving the box or on Apply; keystrokes
+        // and half-typed addresses leave the last good one.
+        QString home = "http://a.example/";
+        for (const QString typed :
+             {"http://127.0.0.1:80/", "htt", "http://", "http://mine.example/"}) {
+            r.text("Text2")->clear();
+            QTest::keyClicks(r.text("Text2"), typed);
+            QCOMPARE(r.f.store->desiredHomeUrl, home);
+            QTest::keyClick(r.text("Text2"), Qt::Key_Return); // leaves the box's editing
+            home = typed.size() > 7 ? typed : home;
+            QCOMPARE(r.f.store->desiredHomeUrl, home);
+            r.picture("Image18"); // Apply
+        }
         QCOMPARE(r.f.tp.stored("desired_home_url"), QStringLiteral("http://mine.example/"));
-        QCOMPARE(r.f.tp.messages.texts, (QStringList{"Home page set to:http://a.example/",
-                                                     "Home page set to:http://mine.example/"}));
+        const QString kept = "A home page is a complete address that begins with http:// or "
+                             "https://. The home page stays http://127.0.0.1:80/.";
+        QCOMPARE(r.f.tp.messages.texts,
+                 (QStringList{"Home page set to:http://a.example/",
+                              "Home page set to:http://127.0.0.1:80/", kept, kept,
+                              "Home page set to:http://mine.example/"}));
 
         // Timer7 ticks only while hidden to the tray with blocking on, and there is work.
         const WindowKey hijacked = r.browser.addBrowser("http://bad.example/start");

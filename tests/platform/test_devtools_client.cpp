@@ -4,6 +4,7 @@
 #include "platform/devtools/BrowserConnector.h"
 #include "platform/devtools/DevToolsClient.h"
 #include "platform/devtools/Endpoint.h"
+#include "platform/devtools/LaunchUser.h"
 #include "platform/devtools/PipeTransport.h"
 #include "platform/devtools/VersionProbe.h"
 #include "platform/devtools/WebSocketTransport.h"
@@ -313,6 +314,61 @@ private slots:
         QCOMPARE(connector.status(), status);
         QCOMPARE(said.size(), 2); // "Looking…", then the verdict
         QCOMPARE(connector.retryDelayMs(), 80);
+    }
+
+    // Who a launched browser runs as and with which flags, for each way we may have been started
+    // (as alice, or as root with SUDO_USER, SUDO_UID or PKEXEC_UID); a refusal is told on the
+    // status line, and nothing is started.
+    void launchPlan_data() {
+        QTest::addColumn<QStringList>("facts"); // our user id, SUDO_USER, SUDO_UID, PKEXEC_UID
+        QTest::addColumn<QString>("user");      // empty: as we run
+        QTest::addColumn<QString>("note"); // "sandbox": --no-sandbox and its note; "(…)": refused
+        const auto row = [](const char* name, QStringList facts, QString user, QString note) {
+            QTest::newRow(name) << facts << user << note;
+        };
+        row("a user", {"1000", "", "", ""}, "", "");
+        row("sudo", {"0", "alice", "1000", ""}, "alice", "as alice");
+        row("sudo, its id only", {"0", "", "1000", ""}, "alice", "as alice");
+        row("pkexec", {"0", "", "", "1000"}, "alice", "as alice");
+        row("root login", {"0", "", "", ""}, "", "sandbox");
+        row("sudo from root", {"0", "root", "0", ""}, "", "sandbox");
+        row("nobody by that name", {"0", "pagewarden-ghost", "", ""}, "", "(pagewarden-ghost)");
+        row("pkexec, not a number", {"0", "", "", "x"}, "", "(x)");
+    }
+    void launchPlan() {
+        QFETCH(QStringList, facts);
+        QFETCH(QString, user);
+        QFETCH(QString, note);
+        const QHash<QString, std::optional<LaunchAccount>> known{
+            {"root", LaunchAccount{0, 0, "root", "/root"}},
+            {"alice", LaunchAccount{1000, 1000, "alice", "/home/alice"}}};
+        const AccountLookup accounts{
+            [&](const QString& n) { return known.value(n); },
+            [&](uid_t uid) {
+                return known.value(uid == 0 ? "root" : uid == 1000 ? "alice" : "");
+            }};
+        const LaunchFacts given{facts[0].toUInt(), facts[1], facts[2], facts[3]};
+        const LaunchPlan plan = planBrowserLaunch(given, accounts, "/ours");
+        const bool refused = note.startsWith('('), bare = note == "sandbox";
+        QCOMPARE(plan.launch, !refused);
+        QCOMPARE(plan.user ? plan.user->name : QString(), user);
+        QCOMPARE(plan.flags, bare ? QStringList{"--no-sandbox"} : QStringList{});
+        QCOMPARE(plan.profileFolder,
+                 user.isEmpty() ? "/ours" : "/home/alice/.local/share/pagewarden/browser-profile");
+        if (refused)
+            note = "No browser started: Pagewarden runs as root for \"" + note.mid(1).chopped(1) +
+                   "\", who is not a user here. Start Pagewarden as your own user.";
+        QCOMPARE(plan.note, bare ? "without its sandbox, since Pagewarden runs as root" : note);
+        if (!refused)
+            return; // launched through the connector by the end-to-end tests
+        BrowserConnectionOptions options;
+        options.attach = false;
+        options.executable = "/bin/false";
+        options.launchFacts = given;
+        BrowserConnector connector(options);
+        connector.start();
+        QCOMPARE(connector.state(), BrowserConnector::State::Refused);
+        QCOMPARE(connector.status(), note);
     }
 
     void connector_talksOnlyToOurOwnListener_neverWaitsForIt_andOutlivesItsFaults_data() {

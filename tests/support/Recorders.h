@@ -76,11 +76,17 @@ struct MemoryStartWithLogin : StartWithLogin {
     QMap<QString, QString> entries;
 };
 
-// The system clock run faster, with a date and time of day that a test can set.
+// The system clock run faster, with a date and time of day that a test can set as texts, or as
+// the readings of the wall clock (which then win).
 struct TestClock : SystemClock {
     explicit TestClock(double scale = 0.01) : SystemClock(scale) {}
-    QString shortDate() const override { return date.isEmpty() ? SystemClock::shortDate() : date; }
-    QString longTime() const override { return time.isEmpty() ? SystemClock::longTime() : time; }
+    DateAndTime dateAndTime() const override {
+        const DateAndTime t = SystemClock::dateAndTime();
+        return wall ? t
+                    : DateAndTime{date.isEmpty() ? t.date : date, time.isEmpty() ? t.time : time};
+    }
+    QDateTime wallTime() const override { return wall ? wall() : SystemClock::wallTime(); }
+    std::function<QDateTime()> wall;
     double secondsSinceMidnight() const override {
         return sinceMidnight.value_or(SystemClock::secondsSinceMidnight());
     }

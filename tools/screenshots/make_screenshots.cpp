@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
 
     // The log viewer, on a log written by the program's own log writer.
     BlockedLog& log = window.session().log();
-    log.LogBlocked(LogRecords::daySeparator(f.tp.clock.shortDate(), f.tp.clock.longTime()));
+    const Clock::DateAndTime now = f.tp.clock.dateAndTime();
+    log.LogBlocked(LogRecords::daySeparator(now.date, now.time));
     log.LogBlocked("http://popunder.adnet.example/serve?zone=4411<===>Congratulations, you won!");
     log.LogBlocked("https://casino-offers.example/lp/spin?ref=news<===>Spin to win");
     DocumentOpener documents(nullptr, f.tp.messages, window.windowTitle(), {});

@@ -1,8 +1,8 @@
 #include "hijack/ui/AntiHijackerPanel.h"
 
+#include "blocking/OpenPages.h"
 #include "blocking/ProgramState.h"
 #include "hijack/HijackList.h"
-#include "hijack/OpenPages.h"
 #include "hijack/ui/PanelPicture.h"
 #include "platform/MessageBoxes.h"
 #include "settings/SettingsStore.h"
@@ -182,8 +182,7 @@ void AntiHijackerPanel::buildControls() {
         font.setBold(false);
         Text1->setFont(font);
     });
-    connect(Text2, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_host.store->desiredHomeUrl = text; });
+    connect(Text2, &QLineEdit::editingFinished, this, &AntiHijackerPanel::takeHomePage);
 }
 
 QPushButton* AntiHijackerPanel::command(const char* name, const QString& caption,
@@ -268,10 +267,9 @@ void AntiHijackerPanel::command14Clicked() {
     fillOpenPagesBox();
     const int height = m_host.heightTwips();
     m_host.setHeightTwips(qRound(height * 1.85 + height));
-    if (m_host.store->desiredHomeUrl.isEmpty()) {
+    // No home page yet: the box offers the start of one, which is not a home page itself.
+    if (m_host.store->desiredHomeUrl.isEmpty())
         Text2->setText(QStringLiteral("http://"));
-        m_host.store->desiredHomeUrl = Text2->text();
-    }
     centre();
     setVisible(true);
 }
@@ -340,9 +338,26 @@ void AntiHijackerPanel::removeTypedPattern() {
     load_spyware_urls();
 }
 
-void AntiHijackerPanel::showHomePageSet() {
-    m_host.messages->information(m_host.applicationTitle, QStringLiteral("Home page set to:") +
-                                                              m_host.store->desiredHomeUrl);
+bool AntiHijackerPanel::takeHomePage() {
+    const QString home = HijackList::completeHomePage(Text2->text());
+    if (home.isEmpty())
+        return false;
+    m_host.store->desiredHomeUrl = home;
+    return true;
+}
+
+void AntiHijackerPanel::applyHomePage() {
+    const QString& home = m_host.store->desiredHomeUrl;
+    if (takeHomePage()) {
+        m_host.messages->information(m_host.applicationTitle,
+                                     QStringLiteral("Home page set to:") + home);
+        return;
+    }
+    m_host.messages->information(
+        m_host.applicationTitle,
+        QStringLiteral("A home page is a complete address that begins with http:// or https://. "
+                       "The home page stays %1.")
+            .arg(home.isEmpty() ? QStringLiteral("unset") : home));
 }
 
 void AntiHijackerPanel::command17Clicked() {
@@ -350,14 +365,14 @@ void AntiHijackerPanel::command17Clicked() {
     if (row < 0)
         return;
     Text2->setText(lstSourcefields->item(row)->text());
-    showHomePageSet();
+    applyHomePage();
 }
 
 void AntiHijackerPanel::command19Clicked() {
-    m_host.store->desiredHomeUrl = Text2->text();
+    takeHomePage();
     load_spyware_urls();
     m_host.store->save_state();
-    showHomePageSet();
+    applyHomePage();
 }
 
 void AntiHijackerPanel::command15Clicked() {

@@ -74,7 +74,11 @@ private:
     void buildControls();
     QPushButton* command(const char* name, const QString& caption, const QString& tip, int left,
                          int top, int width, bool shown);
-    void showHomePageSet();
+    // Box 3 becomes the home page when it holds a complete address (Apply, the house, or leaving
+    // the box); until then the last good home page stays.
+    bool takeHomePage();
+    // The same, then a word on what the home page is now.
+    void applyHomePage();
     // Normalises Text1 and gives the text to add or remove, or nothing.
     bool normaliseTyped(QString& text);
     void centre();

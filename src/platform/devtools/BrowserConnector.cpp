@@ -244,14 +244,25 @@ void BrowserConnector::launchBrowser(const QString& whyNotAttached) {
             scheduleRetry(QStringLiteral("No Chromium-family browser found; will try again"));
         return;
     }
-    qCDebug(lcDevTools) << whyNotAttached << "- launching" << executable;
+    const LaunchPlan plan =
+        planBrowserLaunch(m_options.launchFacts.value_or(LaunchFacts::current()),
+                          AccountLookup::system(), m_options.profileFolder);
+    if (!plan.launch) {
+        // Nothing changes by trying again: the user has to start us differently.
+        setState(State::Refused, plan.note);
+        return;
+    }
+    qCDebug(lcDevTools) << whyNotAttached << "- launching" << executable << plan.note;
     const bool headless = m_options.headless.value_or(!BrowserLauncher::displayAvailable());
+    m_launchProfile = plan.profileFolder;
     QString error;
-    PipeTransport* transport = m_launcher->start(
-        executable,
-        BrowserLauncher::arguments(m_options.profileFolder, headless, m_options.extraArguments),
-        &error);
+    PipeTransport* transport =
+        m_launcher->start(executable,
+                          BrowserLauncher::arguments(plan.profileFolder, headless,
+                                                     plan.flags + m_options.extraArguments),
+                          &error, plan.user);
     const QString name = BrowserLauncher::productName(executable);
+    const QString note = plan.note.isEmpty() ? QString() : QLatin1Char(' ') + plan.note;
     if (!transport) {
         scheduleRetry(QStringLiteral("Could not start %1 (%2); will try again").arg(name, error));
         return;
@@ -259,9 +270,9 @@ void BrowserConnector::launchBrowser(const QString& whyNotAttached) {
     auto* candidate = new DevToolsClient(transport, this);
     m_client = candidate;
     m_launchedConnection = true;
-    handshake(candidate, true, m_options.launchTimeoutMs, [name](const QString& major) {
-        return QStringLiteral("Guarding %1%2 (started by Pagewarden)")
-            .arg(name, major.isEmpty() ? QString() : QLatin1Char(' ') + major);
+    handshake(candidate, true, m_options.launchTimeoutMs, [name, note](const QString& major) {
+        return QStringLiteral("Guarding %1%2 (started by Pagewarden)%3")
+            .arg(name, major.isEmpty() ? QString() : QLatin1Char(' ') + major, note);
     });
 }
 
@@ -283,7 +294,7 @@ void BrowserConnector::launchedBrowserExited(int code, bool crashed) {
 // Chromium writes how it ended into the profile as it exits: "Normal" after its last window
 // closed (or Browser.close), "SessionEnded" when a signal or the session's end stopped it.
 bool BrowserConnector::closedByTheUser() const {
-    QFile file(m_options.profileFolder + QStringLiteral("/Default/Preferences"));
+    QFile file(m_launchProfile + QStringLiteral("/Default/Preferences"));
     if (!file.open(QIODevice::ReadOnly))
         return true; // cannot tell: never start again what may have been closed on purpose
     const QJsonObject profile =

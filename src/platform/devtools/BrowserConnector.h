@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/devtools/Endpoint.h"
+#include "platform/devtools/LaunchUser.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -34,6 +35,8 @@ struct BrowserConnectionOptions {
     bool launch = true;
     // Look for a running browser at the endpoint first. Off: launch straight away.
     bool attach = true;
+    // Who started Pagewarden, which decides who a launched browser runs as; unset: this process.
+    std::optional<LaunchFacts> launchFacts;
 
     // Back-off between attempts after a failure or a lost browser.
     int firstRetryMs = 1000;
@@ -72,7 +75,7 @@ public:
         Connecting, // probing, attaching or launching
         Connected,  // client() is live
         Waiting,    // a failure; the next attempt is scheduled
-        Refused,    // the configured endpoint is not allowed; nothing more is tried
+        Refused,    // the configured endpoint is not allowed, or no browser may be launched
         Closed,     // the browser we launched was closed (not crashed); see reconnect()
     };
     Q_ENUM(State)
@@ -134,6 +137,7 @@ private:
     QList<DevToolsEndpoint> m_candidates; // still to probe in this attempt
     QString m_refusal;                    // a listener of another user seen in this attempt
     BrowserLauncher* m_launcher = nullptr;
+    QString m_launchProfile; // the profile of the browser we launched last
     QPointer<DevToolsClient> m_client;
     bool m_launchedConnection = false;
     bool m_live = false; // m_client answered its first request

@@ -6,9 +6,12 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QStandardPaths>
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <grp.h>
 #include <unistd.h>
+#include <vector>
 
 Q_DECLARE_LOGGING_CATEGORY(lcDevTools)
 
@@ -66,9 +69,6 @@ QStringList BrowserLauncher::arguments(const QString& profileFolder, bool headle
                      QStringLiteral("--user-data-dir=") + profileFolder,
                      QStringLiteral("--no-first-run"),
                      QStringLiteral("--no-default-browser-check")};
-    // Chromium refuses to start as root unless its sandbox is off.
-    if (::geteuid() == 0)
-        args << QStringLiteral("--no-sandbox");
     if (headless)
         args << QStringLiteral("--headless=new");
     for (const QString& arg : extra) {
@@ -78,8 +78,36 @@ QStringList BrowserLauncher::arguments(const QString& profileFolder, bool headle
     return args;
 }
 
+namespace {
+
+// The session of `user`: their home and name, and their own runtime folder and session bus when
+// they have them; the folders root's variables point at are not theirs.
+QProcessEnvironment environmentOf(const LaunchAccount& user) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* rootOnly : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME",
+                                 "XDG_STATE_HOME", "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS",
+                                 "SUDO_USER", "SUDO_UID", "SUDO_GID", "SUDO_COMMAND", "PKEXEC_UID"})
+        env.remove(QString::fromLatin1(rootOnly));
+    env.insert(QStringLiteral("HOME"), user.home);
+    env.insert(QStringLiteral("USER"), user.name);
+    env.insert(QStringLiteral("LOGNAME"), user.name);
+    const QString runtime = QStringLiteral("/run/user/%1").arg(user.uid);
+    if (QFileInfo(runtime).isDir()) {
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        if (QFileInfo::exists(runtime + QStringLiteral("/bus")))
+            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       QStringLiteral("unix:path=") + runtime + QStringLiteral("/bus"));
+    }
+    const QString xauthority = user.home + QStringLiteral("/.Xauthority");
+    if (!env.contains(QStringLiteral("XAUTHORITY")) && QFileInfo::exists(xauthority))
+        env.insert(QStringLiteral("XAUTHORITY"), xauthority);
+    return env;
+}
+
+} // namespace
+
 PipeTransport* BrowserLauncher::start(const QString& executable, const QStringList& arguments,
-                                      QString* error) {
+                                      QString* error, const std::optional<LaunchAccount>& user) {
     if (isRunning()) {
         if (error)
             *error = QStringLiteral("a browser is already running");
@@ -90,9 +118,24 @@ PipeTransport* BrowserLauncher::start(const QString& executable, const QStringLi
         m_process->deleteLater();
         m_process = nullptr;
     }
+    // Another user's browser makes its profile itself, so that it is theirs.
     for (const QString& arg : arguments) {
-        if (arg.startsWith(QLatin1String("--user-data-dir=")))
+        if (!user && arg.startsWith(QLatin1String("--user-data-dir=")))
             QDir().mkpath(arg.mid(16));
+    }
+    // The user's groups are looked up here: between fork and exec nothing may read files.
+    const bool switchUser = user.has_value();
+    const uid_t uid = user ? user->uid : 0;
+    const gid_t gid = user ? user->gid : 0;
+    std::vector<gid_t> groups(64);
+    if (user) {
+        const QByteArray name = user->name.toLocal8Bit();
+        int count = static_cast<int>(groups.size());
+        if (::getgrouplist(name.constData(), gid, groups.data(), &count) < 0) {
+            groups.resize(static_cast<size_t>(count));
+            ::getgrouplist(name.constData(), gid, groups.data(), &count);
+        }
+        groups.resize(static_cast<size_t>(std::max(count, 0)));
     }
     int toBrowser[2];   // we write [1]; the browser reads [0] as its descriptor 3
     int fromBrowser[2]; // the browser writes [1] as its descriptor 4; we read [0]
@@ -117,16 +160,22 @@ PipeTransport* BrowserLauncher::start(const QString& executable, const QStringLi
     m_process->setStandardInputFile(QProcess::nullDevice());
     m_process->setStandardOutputFile(QProcess::nullDevice());
     m_process->setStandardErrorFile(QProcess::nullDevice());
+    if (user)
+        m_process->setProcessEnvironment(environmentOf(*user));
     // Runs in the child between fork and exec: only async-signal-safe calls. The ends are first
     // copied above 10 (close-on-exec) so that placing one on 3 cannot clobber the other, then
     // placed on 3 and 4 without close-on-exec. The browser gets a process group of its own so that
-    // its helpers can be ended with it.
-    m_process->setChildProcessModifier([childIn, childOut] {
+    // its helpers can be ended with it. A browser for another user drops root last, and never
+    // runs if it cannot.
+    m_process->setChildProcessModifier([childIn, childOut, switchUser, uid, gid, groups] {
         const int in = ::fcntl(childIn, F_DUPFD_CLOEXEC, 10);
         const int out = ::fcntl(childOut, F_DUPFD_CLOEXEC, 10);
         if (in < 0 || out < 0 || ::dup2(in, 3) < 0 || ::dup2(out, 4) < 0)
             ::_exit(127);
         ::setpgid(0, 0);
+        if (switchUser && (::setgroups(groups.size(), groups.data()) != 0 || ::setgid(gid) != 0 ||
+                           ::setuid(uid) != 0 || ::setuid(0) == 0))
+            ::_exit(126);
     });
     connect(m_process, &QProcess::finished, this,
             [this](int exitCode, QProcess::ExitStatus status) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/devtools/LaunchUser.h"
+
 #include <QObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class PipeTransport;
 
@@ -29,9 +32,11 @@ public:
     // Whether this session has a display to show a browser on.
     static bool displayAvailable();
 
-    // Starts the browser. On success returns the transport (owned by the caller); on failure
-    // nullptr with `error` set. Only one browser at a time.
-    PipeTransport* start(const QString& executable, const QStringList& arguments, QString* error);
+    // Starts the browser, as `user` when one is given (its groups, home and session; we must be
+    // root for that). On success returns the transport (owned by the caller); on failure nullptr
+    // with `error` set. Only one browser at a time.
+    PipeTransport* start(const QString& executable, const QStringList& arguments, QString* error,
+                         const std::optional<LaunchAccount>& user = std::nullopt);
 
     bool isRunning() const;
     qint64 processId() const;

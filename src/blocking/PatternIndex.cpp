@@ -1,4 +1,4 @@
-#include "hijack/PatternIndex.h"
+#include "blocking/PatternIndex.h"
 
 #include <algorithm>
 #include <numeric>

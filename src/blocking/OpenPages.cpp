@@ -1,4 +1,4 @@
-#include "hijack/OpenPages.h"
+#include "blocking/OpenPages.h"
 
 #include "platform/BrowserWindows.h"
 
