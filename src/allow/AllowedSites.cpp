@@ -2,6 +2,7 @@
 
 #include "settings/SettingsStore.h"
 
+#include <QSet>
 #include <QUrl>
 #include <algorithm>
 
@@ -138,11 +139,14 @@ AllowedSites AllowedSites::load(const SettingsStore& store) {
         QStringList pieces;
         SettingsStore::decodePatternList(store.get_option(key), pieces);
         QList<AllowedSite> out;
+        QSet<QString> seen;
         for (const QString& piece : std::as_const(pieces)) {
             QString problem;
             if (const std::optional<AllowedSite> site = AllowedSite::fromStored(piece, &problem)) {
-                if (!out.contains(*site))
+                if (!seen.contains(piece)) {
+                    seen.insert(piece);
                     out.append(*site);
+                }
             } else if (report) {
                 qCWarning(lcAllow).noquote() << "dropped the allowed site" << piece.left(200)
                                              << "from" << key << "because" << problem;
@@ -153,8 +157,11 @@ AllowedSites AllowedSites::load(const SettingsStore& store) {
     sites.m_entries = read(storedKey, true);
     for (const AllowedSite& site : read(removedKey, false))
         sites.m_removedDefaults.append(site.stored());
+    QSet<QString> present;
+    for (const AllowedSite& site : std::as_const(sites.m_entries))
+        present.insert(site.stored());
     for (const AllowedSite& site : defaults()) {
-        if (!sites.m_entries.contains(site) && !sites.m_removedDefaults.contains(site.stored()))
+        if (!present.contains(site.stored()) && !sites.m_removedDefaults.contains(site.stored()))
             sites.m_entries.append(site);
     }
     return sites;

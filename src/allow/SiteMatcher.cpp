@@ -3,8 +3,20 @@
 #include "settings/SettingsStore.h"
 
 #include <QUrl>
+#include <algorithm>
 
 namespace {
+// FNV-1a, fed from the end of the name, so that the hashes of all the endings of a host come from
+// one walk over it.
+constexpr quint64 hashBasis = 0xcbf29ce484222325ULL;
+constexpr quint64 hashPrime = 0x100000001b3ULL;
+quint64 hashStep(quint64 hash, char c) {
+    return (hash ^ static_cast<unsigned char>(c)) * hashPrime;
+}
+quint64 slotValue(quint64 hash) {
+    return hash ? hash : 1;
+}
+
 bool nameIs(QStringView name, QLatin1String wanted) {
     return name.compare(wanted, Qt::CaseSensitive) == 0;
 }
@@ -14,52 +26,82 @@ SiteMatcher::SiteMatcher(const QList<AllowedSite>& entries) {
     for (const AllowedSite& site : entries) {
         switch (site.match) {
         case AllowedSite::Match::Address:
-            m_addressHosts.insert(site.host.toStdString());
+            m_addressHosts.names.insert(site.host.toStdString());
             break;
         case AllowedSite::Match::Opener:
-            m_openerHosts.insert(site.host.toStdString());
+            m_openerHosts.names.insert(site.host.toStdString());
             break;
         case AllowedSite::Match::SignInRequest:
             m_signIn = true;
             break;
         }
     }
+    m_addressHosts.build();
+    m_openerHosts.build();
+}
+
+void SiteMatcher::HostSet::build() {
+    size_t size = 16;
+    while (size < names.size() * 2)
+        size *= 2;
+    table.assign(size, 0);
+    for (const std::string& name : names) {
+        quint64 hash = hashBasis;
+        for (auto c = name.rbegin(); c != name.rend(); ++c)
+            hash = hashStep(hash, *c);
+        size_t i = hash & (size - 1);
+        while (table[i] != 0 && table[i] != slotValue(hash))
+            i = (i + 1) & (size - 1);
+        table[i] = slotValue(hash);
+    }
+}
+
+bool SiteMatcher::HostSet::mayHold(quint64 hash) const {
+    const size_t mask = table.size() - 1;
+    for (size_t i = hash & mask; table[i] != 0; i = (i + 1) & mask) {
+        if (table[i] == slotValue(hash))
+            return true;
+    }
+    return false;
 }
 
 bool SiteMatcher::sparesAddress(QStringView address) const {
-    if (!m_addressHosts.empty() && covers(m_addressHosts, hostOf(address)))
+    HostBuffer buffer;
+    if (!m_addressHosts.empty() && covers(m_addressHosts, hostOf(address, buffer)))
         return true;
     return m_signIn && hasSignInMarks(address);
 }
 
 bool SiteMatcher::sparesOpener(QStringView openerAddress) const {
-    return !m_openerHosts.empty() && covers(m_openerHosts, hostOf(openerAddress));
+    HostBuffer buffer;
+    return !m_openerHosts.empty() && covers(m_openerHosts, hostOf(openerAddress, buffer));
 }
 
 bool SiteMatcher::covers(const HostSet& hosts, std::string_view host) {
-    // The host itself, then every ending that starts after a dot.
-    while (!host.empty()) {
-        if (hosts.find(host) != hosts.end())
+    // Every ending that starts after a dot, and the host itself.
+    quint64 hash = hashBasis;
+    for (size_t i = host.size(); i-- > 0;) {
+        hash = hashStep(hash, host[i]);
+        if ((i == 0 || host[i - 1] == '.') && hosts.mayHold(hash) &&
+            hosts.names.find(host.substr(i)) != hosts.names.end())
             return true;
-        const size_t dot = host.find('.');
-        if (dot == std::string_view::npos)
-            return false;
-        host.remove_prefix(dot + 1);
     }
     return false;
 }
 
-std::string SiteMatcher::hostOf(QStringView address) {
-    const qsizetype schemeEnd = address.indexOf(QLatin1String("://"));
-    if (schemeEnd <= 0)
+std::string_view SiteMatcher::hostOf(QStringView address, HostBuffer& buffer) {
+    // The scheme: letters, digits, "+", "-" and "." up to "://".
+    qsizetype i = 0;
+    while (i < address.size() && address[i] != QLatin1Char(':') && address[i] != QLatin1Char('/'))
+        ++i;
+    if (i == 0 || !address.mid(i).startsWith(QLatin1String("://")))
         return {};
-    QStringView authority = address.mid(schemeEnd + 3);
+    QStringView authority = address.mid(i + 3);
     // Browsers end the authority at a backslash too.
-    for (qsizetype i = 0; i < authority.size(); ++i) {
-        const QChar c = authority.at(i);
-        if (c == QLatin1Char('/') || c == QLatin1Char('?') || c == QLatin1Char('#') ||
-            c == QLatin1Char('\\')) {
-            authority = authority.left(i);
+    for (qsizetype j = 0; j < authority.size(); ++j) {
+        const char16_t c = authority[j].unicode();
+        if (c == '/' || c == '?' || c == '#' || c == '\\') {
+            authority = authority.left(j);
             break;
         }
     }
@@ -74,17 +116,23 @@ std::string SiteMatcher::hostOf(QStringView address) {
     }
     if (authority.endsWith(QLatin1Char('.')))
         authority.chop(1);
-    std::string host;
-    host.reserve(size_t(authority.size()));
+    // No allowed host is longer than a host name can be.
+    if (authority.size() > qsizetype(buffer.size()))
+        return {};
+    size_t n = 0;
     for (const QChar c : authority) {
         const char16_t u = c.unicode();
         if (u >= 0x80) {
             // An international name: matched in the form the list keeps it in.
-            return QString::fromLatin1(QUrl::toAce(authority.toString())).toLower().toStdString();
+            const QByteArray ace = QUrl::toAce(authority.toString()).toLower();
+            if (ace.size() > qsizetype(buffer.size()))
+                return {};
+            std::copy(ace.cbegin(), ace.cend(), buffer.begin());
+            return {buffer.data(), size_t(ace.size())};
         }
-        host.push_back(static_cast<char>(u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u));
+        buffer[n++] = static_cast<char>(u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u);
     }
-    return host;
+    return {buffer.data(), n};
 }
 
 bool SiteMatcher::hasSignInMarks(QStringView address) {

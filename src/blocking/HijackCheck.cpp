@@ -59,6 +59,8 @@ bool HijackCheck::run(WindowKey window, KillDelay& delay, Pass pass) {
 }
 
 bool HijackCheck::listNames(const QString& address) const {
+    if (m_settings.hijackPatterns.isEmpty())
+        return false;
     const qsizetype n = std::min(m_settings.hijackPatterns.size(), maxPatterns);
     const qsizetype first =
         PatternIndex::of(m_settings.hijackPatterns, maxPatterns)->firstCandidate(address);

@@ -131,9 +131,11 @@ private:
         return m_failing.contains({call, key}) || m_failing.contains({call, WindowKey(0)});
     }
     // The field when the call may run on the window (it is there and not made to fail).
-    template <typename T> std::optional<T> get(const QString& call, WindowKey key, T W::*field) {
+    // The call's name is made a string only when some call is to fail, so reads stay cheap.
+    template <typename T> std::optional<T> get(const char* call, WindowKey key, T W::*field) {
         const auto it = m_windows.constFind(key);
-        if (failing(call, key) || it == m_windows.constEnd())
+        if ((!m_failing.isEmpty() && failing(QString::fromLatin1(call), key)) ||
+            it == m_windows.constEnd())
             return std::nullopt;
         return it.value().*field;
     }
