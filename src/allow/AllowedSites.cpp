@@ -175,6 +175,22 @@ bool AllowedSites::save(SettingsStore& store) const {
            store.put_option(SettingsStore::encodePatternList(m_removedDefaults), removedKey);
 }
 
+QString AllowedSites::allowSiteOf(SettingsStore& store, const QString& address) {
+    QString problem;
+    const std::optional<QString> host = hostFrom(address, &problem);
+    if (!host)
+        return QStringLiteral("This site cannot be allowed: %1.").arg(problem);
+    AllowedSites sites = load(store);
+    const AllowedSite site{AllowedSite::Match::Address, *host};
+    if (!sites.add(site))
+        return QStringLiteral("Popups to %1 are allowed already.").arg(*host);
+    if (!sites.save(store)) {
+        qCWarning(lcAllow) << "cannot write the allowed sites";
+        return QStringLiteral("The allowed sites could not be saved.");
+    }
+    return QStringLiteral("Popups to %1 will always be allowed.").arg(*host);
+}
+
 bool AllowedSites::add(const AllowedSite& site) {
     m_removedDefaults.removeAll(site.stored());
     if (m_entries.contains(site))

@@ -57,6 +57,10 @@ public:
 
     static const QList<AllowedSite>& defaults();
 
+    // "Always allow this site" for an address: adds its host to the stored list and saves it.
+    // Gives what to tell the user.
+    static QString allowSiteOf(SettingsStore& store, const QString& address);
+
     // The host name in what a person typed or an address: "Example.COM", "https://example.com/x"
     // and "*.example.com" all give "example.com". std::nullopt, with `problem` saying why, when it
     // holds no host name of at least two parts.

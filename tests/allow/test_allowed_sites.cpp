@@ -1,11 +1,28 @@
 #include "allow/AllowedSites.h"
 #include "allow/SiteMatcher.h"
+#include "allow/ui/AllowedSitesWindow.h"
+#include "app/AllowedSitesCommands.h"
+#include "app/PanelControls.h"
+#include "blocking/BlockingSession.h"
+#include "blocking/ui/LogViewer.h"
+#include "blocking/ui/LogViewerForm.h"
 #include "settings/SettingsStore.h"
+#include "shell/DocumentOpener.h"
+#include "shell/ui/PictureButton.h"
 #include "support/MemorySettingsBackend.h"
 #include "support/TestMain.h"
+#include "support/WindowFixture.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
 
 namespace {
 QStringList storedForms(const QList<AllowedSite>& sites) {
@@ -130,6 +147,60 @@ private slots:
         QVERIFY(sites.save(store));
         QCOMPARE(store.get_option(AllowedSites::removedKey), QString());
         QVERIFY(SiteMatcher::of(store)->sparesAddress(google));
+    }
+
+    // The window, opened from the tray menu and the panel: a typed site is added with its choice,
+    // a bad one is refused with a word, a removed default stays removed. The log viewer's
+    // "Always allow this site" adds the selected record's site and says so.
+    void window() {
+        using M = AllowedSite::Match;
+        WindowFixture f;
+        f.load();
+        RecordingPages pages;
+        DocumentOpener documents{&pages, f.tp.messages, "Pagewarden 8.0",
+                                 [](const QString&, const QString&) { return true; }};
+        const std::unique_ptr<LogViewer> viewer = connectLogViewer(*f.window, documents);
+        auto* commands = new AllowedSitesCommands(*f.window, *viewer);
+        f.window->controls().trayMenu->findChild<QAction*>("allow1")->trigger();
+        AllowedSitesWindow* w = commands->window();
+        QVERIFY(w && w->isVisible());
+        w->hostBox->setText(" https://Call.Example/room ");
+        w->matchBox->setCurrentIndex(1);
+        w->addButton->click();
+        QCOMPARE(w->word->text(), "Added call.example (popups this site opens).");
+        w->hostBox->setText("call example");
+        w->addButton->click();
+        QCOMPARE(w->word->text(), "\"call example\" was not added: it is not a host name.");
+        w->list->setCurrentRow(1);
+        QCOMPARE(w->list->currentItem()->text(), "accounts.google.com (popups to this site)");
+        w->removeButton->click();
+        const AllowedSites stored = AllowedSites::load(*f.store);
+        QVERIFY(stored.contains({M::Opener, "call.example"}));
+        QVERIFY(!stored.contains({M::Address, "accounts.google.com"}));
+        QCOMPARE(w->list->count(), stored.entries().size());
+        w->close();
+        QTRY_VERIFY(!commands->window());
+        f.window->controls().picture("Image15")->click();
+        QVERIFY(commands->window() && commands->window()->isVisible());
+
+        QFile log(f.window->session().log().filePath());
+        QVERIFY(log.open(QIODevice::WriteOnly) && log.write("http://ads.example/p<===>Ad\r\n") > 0);
+        log.close();
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            LogViewerForm* form = viewer->form();
+            if (!form || !form->isVisible())
+                return;
+            poll.stop();
+            form->List1->setCurrentRow(0);
+            form->Command4->click();
+            form->Command1->click();
+        });
+        poll.start(0);
+        f.window->controls().msg1->trigger();
+        QCOMPARE(f.tp.messages.texts.last(), "Popups to ads.example will always be allowed.");
+        QVERIFY(AllowedSites::load(*f.store).contains({M::Address, "ads.example"}));
+        QCOMPARE(commands->window()->list->count(), stored.entries().size() + 1);
     }
 };
 
