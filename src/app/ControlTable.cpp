@@ -12,7 +12,7 @@ const QList<Picture>& pictures() {
         {"Image4", "View log", 1920, 160, 828, 216, true, false, true},
         {"Image14", "View log", 1920, 160, 828, 216, false, false, false},
         {"Image5", "View log", 2880, 160, 828, 216, true, false, true},
-        {"Image15", "Allowed sites", 2880, 160, 1116, 216, true, false, true},
+        {"Image15", "Allowed sites", 2880, 160, 1080, 216, true, false, true},
         // Second row: keep visible / start, options, reset, help.
         {"Image10", "Keep visible", 120, 1320, 1080, 216, true, true, false},
         {"Image6", "Start blocking", 120, 1320, 1080, 216, false, true, true},
@@ -57,7 +57,7 @@ const QList<Label>& labels() {
     static const QList<Label> table{
         {"imgIcon", "", 0, 0, 192, 192, false},
         {"Picture4", "", 4320, 1620, 1800, 420, false},
-        {"label28", "", 4140, 130, 2340, 280, false},
+        {"label28", "", 4080, 130, 2400, 560, true},
         {"Label2", "", 120, 430, 6360, 480, true},
         {"secsleft", "", 5880, 1300, 600, 280, false},
         {"Label3", "Look for this icon in lower right of your screen, right click to show program ",
