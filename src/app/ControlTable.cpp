@@ -12,6 +12,7 @@ const QList<Picture>& pictures() {
         {"Image4", "View log", 1920, 160, 828, 216, true, false, true},
         {"Image14", "View log", 1920, 160, 828, 216, false, false, false},
         {"Image5", "View log", 2880, 160, 828, 216, true, false, true},
+        {"Image15", "Allowed sites", 2880, 160, 1080, 216, true, false, true},
         // Second row: keep visible / start, options, reset, help.
         {"Image10", "Keep visible", 120, 1320, 1080, 216, true, true, false},
         {"Image6", "Start blocking", 120, 1320, 1080, 216, false, true, true},
@@ -35,6 +36,7 @@ const QList<Command>& commands() {
         {"Command9", "Check for update", "Checks web site for program updates"},
         {"Command13", "About", "About the product"},
         {"Command14", "Anti- Hijacker", "About the product"},
+        {"Command15", "Allowed sites", "Sites whose popups are never closed"},
         {"Command11", "View log", "View list of sites blocked"},
         {"exit", "Exit", ""},
         {"stop", "Stop", "Stop popup blocking"},
@@ -55,7 +57,7 @@ const QList<Label>& labels() {
     static const QList<Label> table{
         {"imgIcon", "", 0, 0, 192, 192, false},
         {"Picture4", "", 4320, 1620, 1800, 420, false},
-        {"label28", "", 2880, 130, 3600, 280, false},
+        {"label28", "", 4080, 130, 2400, 560, true},
         {"Label2", "", 120, 430, 6360, 480, true},
         {"secsleft", "", 5880, 1300, 600, 280, false},
         {"Label3", "Look for this icon in lower right of your screen, right click to show program ",

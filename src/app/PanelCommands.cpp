@@ -33,6 +33,7 @@ PanelCommands::PanelCommands(QWidget& window, const PanelControls& c) : QObject(
     onPicture("Image12", presses("Command9"));
     onPicture("Image11", presses("Command13"));
     onPicture("Image13", presses("Command14"));
+    onPicture("Image15", presses("Command15"));
 
     onCommand("Command7", [this] { emit openWebHelp(); });
     onCommand("Command9", [this, &c] {
@@ -40,6 +41,7 @@ PanelCommands::PanelCommands(QWidget& window, const PanelControls& c) : QObject(
         emit checkForUpdate();
     });
     onCommand("Command14", [this] { emit antiHijackerPanel(); });
+    onCommand("Command15", [this] { emit allowedSites(); });
     onCommand("Command13", [this] { emit aboutRequested(); });
     onCommand("exit", [this] { emit exitRequested(); });
     onCommand("cmdOK", [this] { emit closeRequested(); });

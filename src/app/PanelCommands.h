@@ -17,6 +17,7 @@ signals:
     void openWebHelp();       // Command7 (Image9)
     void checkForUpdate();    // Command9 (Image12)
     void antiHijackerPanel(); // Command14 (Image13)
+    void allowedSites();      // Command15 (Image15)
     void aboutRequested();    // Command13 (Image11)
     void exitRequested();     // exit, Image3, the tray's Exit
     void closeRequested();    // cmdOK: the window goes out of the way

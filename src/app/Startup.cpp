@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "app/AllowedSitesCommands.h"
 #include "app/FeatureWiring.h"
 #include "app/MainWindow.h"
 #include "app/Platform.h"
@@ -64,6 +65,7 @@ void Startup::connectWindow() {
     m_documents->vendorSiteUrl = vendorSiteUrl;
     m_documents->productPageUrl = productPageUrl;
     m_logViewer = connectLogViewer(window, *m_documents);
+    new AllowedSitesCommands(window, *m_logViewer);
 }
 
 bool Startup::Main() {

@@ -58,6 +58,15 @@ bool HijackCheck::run(WindowKey window, KillDelay& delay, Pass pass) {
     return true;
 }
 
+bool HijackCheck::listNames(const QString& address) const {
+    if (m_settings.hijackPatterns.isEmpty())
+        return false;
+    const qsizetype n = std::min(m_settings.hijackPatterns.size(), maxPatterns);
+    const qsizetype first =
+        PatternIndex::of(m_settings.hijackPatterns, maxPatterns)->firstCandidate(address);
+    return first >= 0 && first < n;
+}
+
 HijackCheck::Step HijackCheck::checkPattern(WindowKey window, const QString& pattern,
                                             const std::optional<QString>& address, KillDelay& delay,
                                             Pass pass) {

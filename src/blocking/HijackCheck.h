@@ -38,6 +38,8 @@ public:
     // Checks `window` against every pattern. False when the pass should stop at once (a newer
     // cycle replaced it); a window that no longer exists ends its check at once (true).
     bool run(WindowKey window, KillDelay& delay, Pass pass);
+    // Whether a rule of the hijack list fires on `address`.
+    bool listNames(const QString& address) const;
 
 private:
     enum class Step { Next, WindowGone, Stop };

@@ -48,6 +48,7 @@ SurveyPass::Outcome SurveyPass::run(const std::function<bool()>& stillWanted) {
         m_changedSinceCount = false;
     }
 
+    m_allowed = SiteMatcher::of(m_ctx.settings);
     const QList<WindowKey> windows = m_ctx.browser.enumerate();
     for (const WindowKey window : windows) {
         if (!examine(window, delay))
@@ -99,6 +100,9 @@ bool SurveyPass::examine(WindowKey window, KillDelay& delay) {
 
     if (!m_hijack.run(window, delay, HijackCheck::Pass::Survey))
         return false;
+    // A spared window is neither closed, nor counted, nor logged.
+    if (spared(window))
+        return true;
 
     // A failing read is skipped, and the rule it tests then runs as if it had held.
     const std::optional<bool> opener = browser.hasOpener(window);
@@ -126,6 +130,20 @@ bool SurveyPass::examine(WindowKey window, KillDelay& delay) {
         return closeAndCount(window, delay, QStringLiteral("quitting nr. 2, kill popups3"));
     }
     return true;
+}
+
+bool SurveyPass::spared(WindowKey window) {
+    if (!m_allowed || m_allowed->isEmpty())
+        return false;
+    const std::optional<QString> address = m_ctx.browser.locationUrl(window);
+    if (!address || m_hijack.listNames(*address))
+        return false;
+    if (m_allowed->sparesAddress(*address))
+        return true;
+    if (!m_allowed->hasOpenerEntries())
+        return false;
+    const std::optional<QString> opener = m_ctx.browser.openerUrl(window);
+    return opener && m_allowed->sparesOpener(*opener);
 }
 
 bool SurveyPass::newBrowserRuleHolds(WindowKey window) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "allow/SiteMatcher.h"
 #include "blocking/BlockingContext.h"
 #include "blocking/HijackCheck.h"
 #include "blocking/KillDelay.h"
@@ -7,6 +8,7 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 
 // One walk over every browser window: popups (script-opened windows without a menu bar) are closed,
 // new browser windows too when the user asked for that, and every window with a page gets the
@@ -37,6 +39,8 @@ private:
     bool holdWhileStopped(const std::function<bool()>& stillWanted);
     // Both rules for one window; false when the pass should stop.
     bool examine(WindowKey window, KillDelay& delay);
+    // The allowed sites leave this window alone (never a page the hijack list names).
+    bool spared(WindowKey window);
     // "Kill new browsers" or "Kill all browser windows" wants this window closed.
     bool newBrowserRuleHolds(WindowKey window);
     // Logs and closes the window (unless the log viewer is open), waits one delay and counts it;
@@ -48,6 +52,7 @@ private:
 
     BlockingContext m_ctx;
     HijackCheck m_hijack{m_ctx};
+    std::shared_ptr<const SiteMatcher> m_allowed; // the allowed sites as this walk found them
     // Set whenever the browser reports a window opened or closed; cleared when a pass counts the
     // windows. A window that closes while another opens leaves the count as it was, yet the new
     // one must not wait for some later change to be looked at.

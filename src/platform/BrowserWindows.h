@@ -53,6 +53,10 @@ public:
     virtual std::optional<QString> documentTitle(WindowKey window) = 0;
     virtual std::optional<bool> hasOpener(WindowKey window) = 0;
 
+    // The address of the page that opened the window, while that page is still known;
+    // std::nullopt for a window no page opened.
+    virtual std::optional<QString> openerUrl(WindowKey window) = 0;
+
 signals:
     // The number of windows changed (a window opened or closed). A waiting pass wakes on it.
     void countChanged();

@@ -121,6 +121,14 @@ std::optional<bool> ChromiumBrowser::hasOpener(WindowKey window) {
     return p->opener;
 }
 
+std::optional<QString> ChromiumBrowser::openerUrl(WindowKey window) {
+    const ChromiumPage* p = m_pages->find(window);
+    const ChromiumPage* opener = p && !p->openerId.isEmpty() ? m_pages->page(p->openerId) : nullptr;
+    if (!opener)
+        return std::nullopt;
+    return opener->shownAddress();
+}
+
 bool ChromiumBrowser::quit(WindowKey window) {
     return m_pages->close(window);
 }

@@ -46,6 +46,8 @@ class DevToolsClient;
 //                    for has no title yet).
 //  menuBar,          Fixed when the window is created (PopupFacts): a window we could not judge
 //  hasOpener         is never taken for a popup.
+//  openerUrl         The address of the page targetInfo.openerId names, while it is a page we
+//                    know (entered or not).
 //  visible           True for every page that belongs to a browser window, background tabs
 //                    included. A page the browser has no window for gives false.
 //  quit              Target.closeTarget; a beforeunload dialog of a page we are closing is
@@ -102,6 +104,7 @@ public:
     std::optional<QString> documentUrl(WindowKey window) override;
     std::optional<QString> documentTitle(WindowKey window) override;
     std::optional<bool> hasOpener(WindowKey window) override;
+    std::optional<QString> openerUrl(WindowKey window) override;
 
     void openPage(const QString& startPage, const QString& address, Done done) override;
 

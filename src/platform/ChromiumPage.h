@@ -35,6 +35,7 @@ struct ChromiumPage {
     bool openedByPage = false;
     bool menuBar = true;
     bool canAccessOpener = false;         // targetInfo: a script opener can reach it
+    QString openerId;                     // targetInfo: the target that opened it
     std::optional<bool> requestedMenuBar; // from the opener's window.open features
     bool closing = false;
     int navigationSerial = 0;

@@ -293,6 +293,8 @@ void ChromiumPages::updateInfo(Page& p, const QJsonObject& info) {
     p.targetTitle = title;
     if (info.contains(QStringLiteral("canAccessOpener")))
         p.canAccessOpener = info.value(QStringLiteral("canAccessOpener")).toBool();
+    if (info.contains(QStringLiteral("openerId")))
+        p.openerId = info.value(QStringLiteral("openerId")).toString();
     if (url != kAboutBlank)
         p.setAddress(url);
     if (changed && p.factsRead && !p.sessionId.isEmpty())

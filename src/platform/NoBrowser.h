@@ -21,4 +21,5 @@ public:
     std::optional<QString> documentUrl(WindowKey) override { return std::nullopt; }
     std::optional<QString> documentTitle(WindowKey) override { return std::nullopt; }
     std::optional<bool> hasOpener(WindowKey) override { return std::nullopt; }
+    std::optional<QString> openerUrl(WindowKey) override { return std::nullopt; }
 };

@@ -1,3 +1,4 @@
+#include "allow/AllowedSites.h"
 #include "blocking/KillDelay.h"
 #include "support/BlockingHarness.h"
 #include "support/TestMain.h"
@@ -71,6 +72,51 @@ private slots:
                                    QStringList{"http://ads.example/next<===>Next" + h.stamp});
         QCOMPARE(h.delays, 3 + 2 * int(counted)); // one before the walk; a kill takes two more
         QVERIFY(h.messages.texts.isEmpty());
+    }
+
+    // A popup the allowed sites cover (its host, a default, the sign-in marks, the page that
+    // opened it) is neither closed, counted nor logged, while the one beside it is; a page the
+    // hijack list names is never spared.
+    void allowedSites_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<QString>("hijack");
+        QTest::addColumn<bool>("spared");
+        QTest::newRow("allowed host") << "https://login.shop.example/"
+                                      << ""
+                                      << "" << true;
+        QTest::newRow("default host") << "https://accounts.google.com/o"
+                                      << ""
+                                      << "" << true;
+        QTest::newRow("sign-in marks") << "https://id.example/?client_id=a&response_type=code"
+                                       << ""
+                                       << "" << true;
+        QTest::newRow("allowed opener") << "https://pay.example/"
+                                        << "https://call.example/r"
+                                        << "" << true;
+        QTest::newRow("other") << "https://ads.example/"
+                               << "https://news.example/"
+                               << "" << false;
+        QTest::newRow("hijack list wins") << "https://shop.example/trap"
+                                          << ""
+                                          << "trap" << false;
+    }
+    void allowedSites() {
+        QFETCH(QString, address);
+        QFETCH(QString, opener);
+        QFETCH(QString, hijack);
+        QFETCH(bool, spared);
+        BlockingHarness h;
+        h.settings.put_option("shop.example<->opener:call.example", AllowedSites::storedKey);
+        if (!hijack.isEmpty())
+            h.settings.hijackPatterns = {hijack};
+        const WindowKey key =
+            h.browser.addWindow({0, address, {}, "Sign in", true, true, false, true, opener});
+        const WindowKey next = h.browser.addPopup("http://ads.example/next", "Next");
+        QCOMPARE(h.forcedPass(), Outcome::Walked);
+        QCOMPARE(h.browser.quitWindows(), (spared ? QList{next} : QList{key, next}));
+        QCOMPARE(h.state.popupsTerminated, spared ? 1 : 2);
+        QCOMPARE(h.logLines().size(), spared ? 1 : 2);
     }
 
     // With the viewer open windows are counted (again by every pass) but neither logged nor

@@ -24,9 +24,9 @@ protected:
 
     // A browser, the adapter guarding its one window, and that window showing `path`, loaded,
     // titled in the mirror and ready for clicks.
-    bool start(const QString& path) {
+    bool start(const QString& path, const QStringList& arguments = {}) {
         chromium = std::make_unique<ChromiumProcess>();
-        if (!chromium->start()) {
+        if (!chromium->start(arguments)) {
             qWarning() << "chromium:" << chromium->lastError();
             return false;
         }

@@ -1,7 +1,9 @@
 // The real blocking cycle, survey pass and redirect pass through the Chromium adapter against a
 // real, headless Chromium: popups opened by clicks are closed and logged (noopener or not), tabs
 // are left alone, a tab that turns to a listed page is sent home, slow pages are logged by the
-// address they were opened for, and "Kill new browsers" tells windows apart.
+// address they were opened for, "Kill new browsers" tells windows apart, and a popup to an allowed
+// site stays open.
+#include "allow/AllowedSites.h"
 #include "e2e/ChromiumFixture.h"
 #include "support/TestMain.h"
 
@@ -25,12 +27,15 @@ private slots:
         server.setHtml("/slow.html", "Slow Ad", "<p>at last</p>");
         server.setDelay("/slow.html", 1500);
         server.setHtml("/hijacker.html", "Hijacker", "<p>search here</p>");
+        server.setHtml("/signin.html", "Sign in", "<p>your password</p>");
     }
 
     void cleanup() { stop(); }
 
     void cycle_closesAndLogsPopups_sparesTabs_sendsAHijackedTabHome_andNamesSlowWindowsRight() {
-        QVERIFY(start("/mixed.html"));
+        // The allowed site's name leads to the test server; one click may open two popups.
+        QVERIFY(start("/mixed.html", {"--host-resolver-rules=MAP signin.example 127.0.0.1",
+                                      "--disable-popup-blocking"}));
         rig->harness.options.popupKillSpeed = QStringLiteral(".2");
         rig->harness.settings.desiredHomeUrl = server.url("/tab.html");
         const WindowKey first = rig->browser.enumerate().first();
@@ -109,6 +114,36 @@ private slots:
                      slowLines.at(1).contains(" , redirected to " + server.url("/tab.html")) &&
                      slowLines.filter("about:blank").isEmpty(),
                  qPrintable(slowLines.join('\n')));
+
+        // One click opens a popup to an allowed site and another one: only the other is closed.
+        // Once the allowed one has loaded, a further pass leaves it alone too.
+        rig->harness.settings.hijackPatterns.clear();
+        rig->harness.settings.put_option("signin.example", AllowedSites::storedKey);
+        const QString signin = QString("http://signin.example:%1/signin.html").arg(server.port());
+        bool clicked = false;
+        QStringList seen;
+        const bool reached = rig->runCycleUntil([&] {
+            if (!std::exchange(clicked, true))
+                act(QString("window.open('%1', 's', 'width=320'); window.open('/popup.html', "
+                            "'_blank', 'width=320')")
+                        .arg(signin));
+            const QList<WindowKey> keys = rig->browser.enumerate();
+            seen.clear();
+            for (const WindowKey key : keys)
+                seen << rig->browser.locationUrl(key).value_or("?");
+            return rig->harness.state.popupsTerminated == 1 && keys.size() == 3 &&
+                   rig->browser.documentTitle(keys.last()) == "Sign in";
+        });
+        QVERIFY2(reached,
+                 qPrintable(seen.join(' ') +
+                            QString(" closed: %1").arg(rig->harness.state.popupsTerminated)));
+        QCOMPARE(rig->harness.forcedPass(), SurveyPass::Outcome::Walked);
+        const QList<WindowKey> open = rig->browser.enumerate();
+        QCOMPARE(open.size(), 3);
+        QCOMPARE(rig->browser.locationUrl(open.last()), signin);
+        QVERIFY(isPopup(open.last()));
+        QCOMPARE(rig->harness.state.popupsTerminated, 1);
+        QVERIFY(rig->harness.logLines().filter("signin.example").isEmpty());
     }
 };
 

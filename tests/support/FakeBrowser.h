@@ -16,6 +16,7 @@ struct FakeWindow {
     bool opener = false; // opened by another page's script
     bool menuBar = true; // shows its menu bar
     bool visible = true;
+    QString openerUrl{}; // the page that opened it; empty: none
 };
 
 // An in-memory, scripted browser for the blocking tests and benchmarks. Windows are added and
@@ -102,6 +103,10 @@ public:
         return get("documentTitle", k, &W::title);
     }
     std::optional<bool> hasOpener(WindowKey k) override { return get("hasOpener", k, &W::opener); }
+    std::optional<QString> openerUrl(WindowKey k) override {
+        const std::optional<QString> url = get("openerUrl", k, &W::openerUrl);
+        return url && url->isEmpty() ? std::nullopt : url;
+    }
     std::optional<QString> documentUrl(WindowKey k) override {
         const std::optional<QString> document = get("documentUrl", k, &W::document);
         return document && document->isEmpty() ? m_windows[k].url : document;
@@ -126,9 +131,11 @@ private:
         return m_failing.contains({call, key}) || m_failing.contains({call, WindowKey(0)});
     }
     // The field when the call may run on the window (it is there and not made to fail).
-    template <typename T> std::optional<T> get(const QString& call, WindowKey key, T W::*field) {
+    // The call's name is made a string only when some call is to fail, so reads stay cheap.
+    template <typename T> std::optional<T> get(const char* call, WindowKey key, T W::*field) {
         const auto it = m_windows.constFind(key);
-        if (failing(call, key) || it == m_windows.constEnd())
+        if ((!m_failing.isEmpty() && failing(QString::fromLatin1(call), key)) ||
+            it == m_windows.constEnd())
             return std::nullopt;
         return it.value().*field;
     }

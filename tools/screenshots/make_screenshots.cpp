@@ -1,5 +1,8 @@
 // Takes the documentation's pictures of the real windows on test doubles, in a home of its own.
 // Run under a virtual display by scripts/screenshots.sh.
+#include "allow/AllowedSites.h"
+#include "allow/ui/AllowedSitesWindow.h"
+#include "app/AllowedSitesCommands.h"
 #include "app/FeatureWiring.h"
 #include "app/TrayController.h"
 #include "blocking/BlockedLog.h"
@@ -15,6 +18,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -50,6 +55,9 @@ int main(int argc, char** argv) {
     pages.addBrowser("http://search-toolbar.example/results?q=news");
     f.tp.platform.browser = &pages;
     MainWindow& window = f.load();
+    DocumentOpener documents(nullptr, f.tp.messages, window.windowTitle(), {});
+    const auto viewer = connectLogViewer(window, documents);
+    auto* allowed = new AllowedSitesCommands(window, *viewer);
     window.controls().timer("Timer8")->setEnabled(false); // the countdown is shown, not run
     window.controls().Label2->setText(TrayController::countdownText("7"));
     window.showBrowserStatus("Guarding Chromium 156 (started by Pagewarden)");
@@ -75,8 +83,6 @@ int main(int argc, char** argv) {
     log.LogBlocked(LogRecords::daySeparator(now.date, now.time));
     log.LogBlocked("http://popunder.adnet.example/serve?zone=4411<===>Congratulations, you won!");
     log.LogBlocked("https://casino-offers.example/lp/spin?ref=news<===>Spin to win");
-    DocumentOpener documents(nullptr, f.tp.messages, window.windowTitle(), {});
-    const auto viewer = connectLogViewer(window, documents);
     QTimer poll; // the viewer runs modal: it is shot from inside once it shows
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (LogViewerForm* form = viewer->form(); form && form->isVisible()) {
@@ -88,5 +94,14 @@ int main(int argc, char** argv) {
     poll.start(0);
     window.controls().picture("Image14")->click();
     window.controls().command("Command14")->click();
-    return shoot(window, out + "anti-hijacker.png") && ok ? 0 : 1;
+    ok = shoot(window, out + "anti-hijacker.png") && ok;
+
+    // The allowed sites, with a site of the user's whose popups are allowed, and one being typed.
+    AllowedSites sites = AllowedSites::load(window.store());
+    sites.add({AllowedSite::Match::Opener, "video-calls.example"});
+    sites.save(window.store());
+    allowed->show();
+    allowed->window()->hostBox->setText("shop.example");
+    allowed->window()->list->setCurrentRow(allowed->window()->list->count() - 1);
+    return shoot(*allowed->window(), out + "allowed-sites.png") && ok ? 0 : 1;
 }

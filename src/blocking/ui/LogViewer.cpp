@@ -46,6 +46,8 @@ void LogViewer::load() {
     connect(form->Command2, &QPushButton::clicked, this, &LogViewer::browseList);
     connect(form->Command3, &QPushButton::clicked, this, &LogViewer::emptyList);
     connect(form->List1, &QListWidget::itemDoubleClicked, this, &LogViewer::openEntry);
+    connect(form->Command4, &QPushButton::clicked, this, &LogViewer::allowSelected);
+    form->Command4->setVisible(bool(allowSite));
     form->imgIcon->setPixmap(Artwork::resourcePicture(6042, form->imgIcon->size()));
     form->Check1->hide();
     // Styling lets pending events run; the caller checks that this viewer is still the one.
@@ -164,4 +166,18 @@ void LogViewer::openEntry(QListWidgetItem* item) {
         m_s.documents.OpenDocument(QStringLiteral("web"), target.address);
         return;
     }
+}
+
+void LogViewer::allowSelected() {
+    QListWidgetItem* item = m_form ? m_form->List1->currentItem() : nullptr;
+    const QVariant whole = item ? item->data(Qt::UserRole) : QVariant();
+    const BlockedLogReader::EntryTarget target = BlockedLogReader::targetOfEntry(
+        whole.isValid() ? whole.toString() : (item ? item->text() : QString()));
+    if (target.kind != BlockedLogReader::EntryTarget::Web || !allowSite) {
+        m_s.messages.information(m_s.applicationTitle,
+                                 QStringLiteral("Select the record of a web page to allow its "
+                                                "site."));
+        return;
+    }
+    m_s.messages.information(m_s.applicationTitle, allowSite(target.address));
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class BlockedLog;
@@ -39,12 +40,17 @@ public:
     // The viewer while it is loaded, else null.
     LogViewerForm* form() const;
 
+    // "Always allow this site": allows the site of the selected record and gives what to say.
+    // Without it the button is not shown.
+    std::function<QString(const QString& address)> allowSite;
+
 private:
     void load();
     void unload();
     void browseList();
     void emptyList();
     void openEntry(QListWidgetItem* item);
+    void allowSelected();
 
     Services m_s;
     QPointer<LogViewerForm> m_form;

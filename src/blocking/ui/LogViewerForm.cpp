@@ -63,7 +63,9 @@ LogViewerForm::LogViewerForm(QWidget* parent) : QDialog(parent) {
     named(Command3, "Command3");
     Command1 = new QPushButton(QStringLiteral("Close"), Picture1);
     named(Command1, "Command1");
-    for (QPushButton* b : {Command1, Command2, Command3})
+    Command4 = new QPushButton(QStringLiteral("Always allow this site"), Picture1);
+    named(Command4, "Command4");
+    for (QPushButton* b : {Command1, Command2, Command3, Command4})
         b->setAutoDefault(false);
     connect(Command1, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -72,7 +74,8 @@ LogViewerForm::LogViewerForm(QWidget* parent) : QDialog(parent) {
     strip->setVerticalSpacing(2);
     strip->addWidget(imgIcon, 0, 0, 2, 1, Qt::AlignVCenter);
     strip->addWidget(Label2, 0, 1);
-    strip->addWidget(Label3, 1, 1, 1, 5);
+    strip->addWidget(Label3, 1, 1, 1, 6);
+    strip->addWidget(Command4, 0, 6);
     strip->addWidget(Check1, 0, 2);
     strip->setColumnStretch(1, 1);
     strip->addWidget(Command2, 0, 3);

@@ -21,6 +21,7 @@ public:
     QPushButton* Command1 = nullptr; // "Close"
     QPushButton* Command2 = nullptr; // "Browse list"
     QPushButton* Command3 = nullptr; // "Empty list"
+    QPushButton* Command4 = nullptr; // "Always allow this site"
     QListWidget* List1 = nullptr;
     QLabel* Label1 = nullptr; // the rule under the list
     QLabel* Label2 = nullptr; // the counts line
