@@ -82,24 +82,16 @@ private slots:
         QTest::addColumn<QString>("opener");
         QTest::addColumn<QString>("hijack");
         QTest::addColumn<bool>("spared");
-        QTest::newRow("allowed host") << "https://login.shop.example/"
-                                      << ""
-                                      << "" << true;
-        QTest::newRow("default host") << "https://accounts.google.com/o"
-                                      << ""
-                                      << "" << true;
-        QTest::newRow("sign-in marks") << "https://id.example/?client_id=a&response_type=code"
-                                       << ""
-                                       << "" << true;
-        QTest::newRow("allowed opener") << "https://pay.example/"
-                                        << "https://call.example/r"
-                                        << "" << true;
-        QTest::newRow("other") << "https://ads.example/"
-                               << "https://news.example/"
-                               << "" << false;
-        QTest::newRow("hijack list wins") << "https://shop.example/trap"
-                                          << ""
-                                          << "trap" << false;
+        const auto row = [](const char* name, const char* address, bool spared,
+                            const char* opener = "", const char* hijack = "") {
+            QTest::newRow(name) << QString(address) << QString(opener) << QString(hijack) << spared;
+        };
+        row("allowed host", "https://login.shop.example/", true);
+        row("default host", "https://accounts.google.com/o", true);
+        row("sign-in marks", "https://id.example/?client_id=a&response_type=code", true);
+        row("allowed opener", "https://pay.example/", true, "https://call.example/r");
+        row("other", "https://ads.example/", false, "https://news.example/");
+        row("hijack list wins", "https://shop.example/trap", false, "", "trap");
     }
     void allowedSites() {
         QFETCH(QString, address);
