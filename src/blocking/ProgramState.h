@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -29,6 +30,9 @@ struct ProgramState {
     QStringList existingWindowHandles;
     // The first window sent home by the substring rule; 0 = none.
     qint64 redirectedWindowHandle = 0;
+    // The windows a pass closed (their keys are never reused within a run): never judged again,
+    // whatever the browser does after, so none is logged, closed or counted twice.
+    QSet<quint64> closedWindows;
     // Addresses of the open web pages, for the hijack editor's first box.
     QStringList openPageUrls;
 };

@@ -3,6 +3,7 @@
 #include "support/Recorders.h"
 #include "support/TestMain.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +44,42 @@ private slots:
         QSignalSpy heardAgain(&lock, &InstanceLock::showRequested);
         QVERIFY(LockFileInstanceLock(path).askHolderToShow());
         QVERIFY(heardAgain.wait(30000));
+        // A lock file that names no holder (a crash or a full disk left it empty) is stale.
+        lock.unlock();
+        QFile empty(path);
+        QVERIFY(empty.open(QIODevice::WriteOnly) && (empty.close(), true));
+        QVERIFY(LockFileInstanceLock(path).tryLock());
+    }
+
+    // The lock lives in a folder only the user can write: never in a runtime folder others can
+    // write, nor in one another user planted in the temporary folder.
+    void lockFolderIsTheUsersAlone() {
+        QTemporaryDir tmp; // writable by all, as /tmp is
+        QVERIFY(::chmod(QFile::encodeName(tmp.path()), 01777) == 0);
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+        const QString mine = tmp.path() + QStringLiteral("/pagewarden-%1").arg(::geteuid());
+        QStringList folders;
+        const auto folder = [&] {
+            const QString path = LockFileInstanceLock::defaultPath();
+            struct stat st {};
+            QVERIFY(::stat(QFile::encodeName(QFileInfo(path).path()), &st) == 0);
+            QVERIFY(st.st_uid == ::geteuid() && (st.st_mode & 077) == 0);
+            folders << QFileInfo(path).path();
+        };
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(tmp.path()));
+        folder();
+        qunsetenv("XDG_RUNTIME_DIR");
+        folder();
+        if (::geteuid() == 0) {
+            QVERIFY(QDir(mine).removeRecursively() && QDir().mkdir(mine));
+            QVERIFY(::chown(QFile::encodeName(mine), 65534, 65534) == 0);
+            folder();
+        }
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        qunsetenv("TMPDIR");
+        QCOMPARE(folders.mid(0, 2), (QStringList{mine, mine}));
+        QVERIFY(folders.size() < 3 || !folders[2].startsWith(tmp.path()));
     }
 
     void guardedBrowserFirst_thenTheFallback_elseAFailureNamingThePage() {

@@ -7,6 +7,7 @@
 #include "blocking/BlockingSession.h"
 #include "platform/BusyPointer.h"
 #include "platform/FormTimer.h"
+#include "platform/ui/GuiAdapters.h"
 #include "settings/ProductInfo.h"
 #include "shell/DocumentOpener.h"
 #include "update/ManifestFetcher.h"
@@ -76,7 +77,7 @@ QString UpdateCommands::showBulletin(const QString& message) {
             documents->OpenVendorPage(m_setup.vendorSiteUrl + QStringLiteral("/pagewarden") +
                                       QStringLiteral("_new_ver_features"));
     };
-    bulletin.exec();
+    runModal(bulletin); // blocking goes on while the bulletin waits
     return bulletin.bulletinAnswer;
 }
 
