@@ -395,10 +395,8 @@ private slots:
         connect(&connector, &BrowserConnector::statusChanged, this,
                 [&](const QString& text) { said << text; });
         connector.start();
-        // A hidden listener is gone once it refused; what the connector said then counts.
-        QTRY_VERIFY2(connector.status() == status.arg(fake.port()) ||
-                         (probe == FakeEndpoint::Hidden && said.contains(status.arg(fake.port()))),
-                     qPrintable(said.join('|')));
+        // Said at some point: a hidden listener is gone once refused, and waited for again.
+        QTRY_VERIFY(said.contains(status.arg(fake.port())));
         const bool ours = owner == ::geteuid() && probe == FakeEndpoint::Answer;
         QCOMPARE(answers(connector.client()), ours);
         if (probe == FakeEndpoint::Answer || probe == FakeEndpoint::Hidden)

@@ -51,30 +51,26 @@ private slots:
         QVERIFY(LockFileInstanceLock(path).tryLock());
     }
 
-    // The lock lives in a folder only the user can write: never in a runtime folder others can
-    // write, nor in one another user planted in the temporary folder.
+    // The lock lives in a folder only the user can write: not in a runtime folder others can
+    // write, nor in one another user planted in the (world-writable) temporary folder.
     void lockFolderIsTheUsersAlone() {
-        QTemporaryDir tmp; // writable by all, as /tmp is
-        QVERIFY(::chmod(QFile::encodeName(tmp.path()), 01777) == 0);
-        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+        QTemporaryDir tmp;
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), dir = QFile::encodeName(tmp.path());
         const QString mine = tmp.path() + QStringLiteral("/pagewarden-%1").arg(::geteuid());
         QStringList folders;
-        const auto folder = [&] {
-            const QString path = LockFileInstanceLock::defaultPath();
+        for (const char* how : {"runtime writable by all", "no runtime", "planted"}) {
+            QVERIFY(::chmod(dir, 01777) == 0 && qputenv("TMPDIR", dir));
+            if (how[0] == 'r')
+                qputenv("XDG_RUNTIME_DIR", dir);
+            else
+                qunsetenv("XDG_RUNTIME_DIR");
+            if (how[0] == 'p' && (!QDir(mine).removeRecursively() || !QDir().mkdir(mine) ||
+                                  ::chown(QFile::encodeName(mine), 65534, 65534) != 0))
+                continue; // making another user's folder needs root
             struct stat st {};
-            QVERIFY(::stat(QFile::encodeName(QFileInfo(path).path()), &st) == 0);
+            folders << QFileInfo(LockFileInstanceLock::defaultPath()).path();
+            QVERIFY(::stat(QFile::encodeName(folders.last()), &st) == 0);
             QVERIFY(st.st_uid == ::geteuid() && (st.st_mode & 077) == 0);
-            folders << QFileInfo(path).path();
-        };
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(tmp.path()));
-        folder();
-        qunsetenv("XDG_RUNTIME_DIR");
-        folder();
-        if (::geteuid() == 0) {
-            QVERIFY(QDir(mine).removeRecursively() && QDir().mkdir(mine));
-            QVERIFY(::chown(QFile::encodeName(mine), 65534, 65534) == 0);
-            folder();
         }
         qputenv("XDG_RUNTIME_DIR", runtime);
         qunsetenv("TMPDIR");
