@@ -20,7 +20,6 @@
 
 #include <QApplication>
 #include <QStyleFactory>
-#include <cstdio>
 
 int runPagewarden(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -39,8 +38,8 @@ int runPagewarden(int argc, char** argv) {
     if (!scaleOk || scale <= 0 || scale > 100)
         scale = 1.0;
     SystemClock clock(scale);
-    // A settings file that cannot be read is set aside before anything reads it; the user is
-    // told once the window is up.
+    // A settings file that cannot be read is set aside before anything reads it; the start-up
+    // tells the user once the window is up.
     const QString settingsNotice =
         SettingsStore::setAsideUnreadableFile(Paths::settingsFile(title));
     IniSettingsBackend settings(Paths::settingsFile(title));
@@ -109,11 +108,8 @@ int runPagewarden(int argc, char** argv) {
     QObject::connect(&exitSignals, &ExitSignals::exitRequested, &app, leave);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, leave);
 
+    startup.notice = settingsNotice;
     if (!startup.Main())
         return 0;
-    if (!settingsNotice.isEmpty()) {
-        std::fprintf(stderr, "pagewarden: %s\n", qPrintable(settingsNotice));
-        messages.information(title, settingsNotice);
-    }
     return app.exec();
 }

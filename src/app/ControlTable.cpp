@@ -62,7 +62,7 @@ const QList<Label>& labels() {
         {"secsleft", "", 5880, 1300, 600, 280, false},
         {"Label3", "Look for this icon in lower right of your screen, right click to show program ",
          120, 915, 6360, 390, true},
-        {"browserStatus", "", 3720, 1275, 2760, 375, true},
+        {"browserStatus", "", 3720, 1275, 2760, statusHeight, true},
     };
     return table;
 }

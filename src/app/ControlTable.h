@@ -44,5 +44,7 @@ constexpr int commandsPerRow = 3;
 constexpr int designWidth = 6600;
 constexpr int designHeight = 8400;
 constexpr int loadedHeight = 2184;
+// The browser status line's usual height; a longer text makes it grow.
+constexpr int statusHeight = 375;
 
 } // namespace ControlTable

@@ -31,6 +31,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <algorithm>
 
 MainWindow::MainWindow(Platform& platform, SettingsStore& store, ColourScheme& scheme,
                        QWidget* parent)
@@ -202,7 +203,18 @@ void MainWindow::load() {
 }
 
 void MainWindow::showBrowserStatus(const QString& text) {
-    showFitted(*m_c.browserStatus, text);
+    // The line wraps, and grows down to the panel's foot when its text needs more rows; the logo
+    // below it gives way meanwhile. Only a text longer than all that is shortened.
+    QLabel& line = *m_c.browserStatus;
+    const int usual = Twips::toPixels(ControlTable::statusHeight);
+    const int most = Twips::toPixels(ControlTable::loadedHeight) - line.y();
+    const int margins = line.height() - line.contentsRect().height();
+    const QRect needed = line.fontMetrics().boundingRect(
+        QRect(0, 0, line.contentsRect().width(), 100000), Qt::TextWordWrap, text);
+    line.resize(line.width(), std::clamp(needed.height() + margins, usual, std::max(usual, most)));
+    line.raise();
+    m_c.Picture4->setVisible(line.height() <= usual);
+    showFitted(line, text);
 }
 
 void MainWindow::paintEvent(QPaintEvent*) {

@@ -9,6 +9,7 @@
 #include "blocking/ui/LogViewer.h"
 #include "platform/BusyPointer.h"
 #include "platform/InstanceLock.h"
+#include "platform/MessageBoxes.h"
 #include "platform/Paths.h"
 #include "platform/SettingsBackend.h"
 #include "platform/Waits.h"
@@ -21,6 +22,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QUrl>
+#include <cstdio>
 
 namespace {
 // Each of the two start-up pauses, in seconds.
@@ -78,9 +80,18 @@ bool Startup::Main() {
 
     if (InstanceLock* lock = m_platform.instanceLock) {
         if (!lock->tryLock()) {
-            // The running one brings its panel to the front; this one ends without a trace.
-            step(lock->askHolderToShow() ? QStringLiteral("another instance runs, told to show")
-                                         : QStringLiteral("another instance runs"));
+            // The running one brings its panel to the front, and this one ends. When none could
+            // be told, the user hears why nothing appeared.
+            if (lock->askHolderToShow()) {
+                step(QStringLiteral("another instance runs, told to show"));
+                return false;
+            }
+            const QString why =
+                QStringLiteral("Pagewarden did not start: %1.").arg(lock->whyNotLocked());
+            step(QStringLiteral("another instance runs and does not answer"));
+            std::fprintf(stderr, "pagewarden: %s\n", qPrintable(why));
+            if (m_platform.messages)
+                m_platform.messages->information(ProductInfo::applicationTitle(), why);
             return false;
         }
         QObject::connect(lock, &InstanceLock::showRequested, &m_receiver, [this] {
@@ -162,6 +173,11 @@ bool Startup::Main() {
 
     if (m_showWhenReady)
         m_window->tray().bringToFront();
+    // Told now, not once the start-up is over: blocking may keep it from ever being over.
+    if (!notice.isEmpty()) {
+        std::fprintf(stderr, "pagewarden: %s\n", qPrintable(notice));
+        m_platform.messages->information(title, notice);
+    }
 
     step(QStringLiteral("second wait"));
     waitSeconds(*m_platform.clock, startDelay);

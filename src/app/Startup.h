@@ -37,6 +37,8 @@ public:
     // Opens web pages and files for the panel's commands; made once the window exists.
     DocumentOpener* documents() const { return m_documents.get(); }
 
+    // Told to the user, on the terminal and in a box, as soon as the window is up.
+    QString notice;
     QString vendorSiteUrl;
     QString productPageUrl;
     int hideOnStart = 0;

@@ -7,6 +7,41 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+bool openLogFile(QFile& file, const QString& path, bool forWriting, QString* error) {
+    // Opened without waiting: a FIFO or a device in the log's place would otherwise hold the
+    // one thread of the program until somebody reads or writes at its other end.
+    const int flags = forWriting ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY;
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_NONBLOCK | O_CLOEXEC,
+                          S_IRUSR | S_IWUSR);
+    if (fd < 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (error)
+            *error = QStringLiteral("not a regular file");
+        return false;
+    }
+    // A regular file never makes us wait; the flag goes so that writes are whole.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, forWriting ? QIODevice::WriteOnly | QIODevice::Append : QIODevice::ReadOnly,
+                   QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
 
 BlockedLog::BlockedLog(QString filePath, const Clock& clock, ProgramState& state)
     : m_path(std::move(filePath)), m_clock(clock), m_state(state) {}
@@ -19,15 +54,12 @@ bool BlockedLog::open() {
     // The data folder is made at start; if somebody removed it since, make it again rather than
     // lose every record until the next start.
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    m_file.setFileName(m_path);
-    const bool isNew = !m_file.exists();
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        failed(m_file.errorString());
+    // The log is a record of visited pages: a new one is readable by its user only.
+    QString error;
+    if (!openLogFile(m_file, m_path, true, &error)) {
+        failed(error);
         return false;
     }
-    // The log is a record of visited pages: a new one is readable by its user only.
-    if (isNew)
-        m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     m_logFileOpen = true;
     return true;
 }

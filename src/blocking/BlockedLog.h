@@ -52,6 +52,11 @@ private:
     bool m_failing = false;
 };
 
+// Opens the log at `path` for appending (made user-only when new) or for reading, never waiting:
+// anything but a regular file (a FIFO, a device, a folder) is refused with `error` set, as a file
+// that cannot be opened is.
+bool openLogFile(QFile& file, const QString& path, bool forWriting, QString* error);
+
 // The texts of the records the passes hand to LogBlocked.
 namespace LogRecords {
 // A closed window: URL "<===>" TITLE.

@@ -1,5 +1,6 @@
 #include "blocking/BlockedLogReader.h"
 
+#include "blocking/BlockedLog.h"
 #include "blocking/BlockingLogging.h"
 #include "shell/UrlTokens.h"
 
@@ -30,19 +31,23 @@ QString entryText(QByteArray line) {
 QStringList readFirstLines(const QString& path, int maxLines,
                            const std::function<bool(const QStringList&)>& afterEachLine) {
     QStringList lines;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qCDebug(lcBlocking) << "cannot read the blocked-ads log" << path << file.errorString();
+    QFile file;
+    QString error;
+    if (!openLogFile(file, path, false, &error)) {
+        qCDebug(lcBlocking) << "cannot read the blocked-ads log" << path << error;
         return lines;
     }
-    while (!file.atEnd() && lines.size() < maxLines) {
+    // A log that is one endless line is read only as far as the viewer can use it.
+    while (!file.atEnd() && lines.size() < maxLines && file.pos() < mostRead) {
         QByteArray line = file.readLine(longestLine);
         if (line.isEmpty() && file.error() != QFileDevice::NoError) {
             qCDebug(lcBlocking) << "reading the blocked-ads log failed" << file.errorString();
             break;
         }
-        // A line cut off at longestLine: skip the rest of it without keeping it.
-        for (QByteArray rest = line; !rest.endsWith('\n') && !file.atEnd();)
+        // A line cut off at longestLine: skip the rest of it without keeping it, within the
+        // lines' share of the reading.
+        for (QByteArray rest = line;
+             !rest.endsWith('\n') && !file.atEnd() && file.pos() < mostRead;)
             rest = file.readLine(longestLine);
         lines.append(entryText(line));
         if (afterEachLine && !afterEachLine(lines))

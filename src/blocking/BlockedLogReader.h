@@ -11,12 +11,14 @@ namespace BlockedLogReader {
 constexpr int listedLines = 1001;
 // Longer lines are cut here when read; nothing the log writes is anywhere near this long.
 constexpr int longestLine = 65536;
+// No more of the file is read than this, many times what 1001 records take.
+constexpr qint64 mostRead = 16 * 1024 * 1024;
 
 // The first `maxLines` lines of the file in file order, each without its line end. A file that
 // cannot be read gives no lines. The file may hold anything: bytes that are not UTF-8 become
 // replacement characters, control characters their visible pictures, and a very long line is cut
-// at longestLine characters while the rest of it is skipped. `afterEachLine` (optional) runs
-// after each line with the lines so far; returning false stops the reading.
+// at longestLine characters while the rest of it is skipped. Reading stops after mostRead bytes.
+// `afterEachLine` (optional) runs after each line with the lines so far; false stops the reading.
 QStringList readFirstLines(const QString& path, int maxLines = listedLines,
                            const std::function<bool(const QStringList&)>& afterEachLine = {});
 

@@ -23,6 +23,12 @@ BlockingController::BlockingController(const BlockingContext& context)
     : m_ctx(context), m_pass(context) {
     m_restart.setSingleShot(true);
     QObject::connect(&m_restart, &QTimer::timeout, &m_restart, [this] { BlockingCycle(); });
+    AnswerWait::setWork(
+        this, [this](const std::function<bool()>& answered) { blockWhileAnswering(answered); });
+}
+
+BlockingController::~BlockingController() {
+    AnswerWait::clearWork(this);
 }
 
 void BlockingController::StartBlocking() {
@@ -69,24 +75,44 @@ void BlockingController::runCycles() {
         ~Leave() { --depth; }
     } leave{m_depth};
 
-    const auto current = [this] { return !m_freshStartWanted; };
-    Wait rest(m_ctx.clock);
-    do {
-        m_freshStartWanted = false;
-        ++m_begun;
-        SnapshotExistingWindows();
-        m_ctx.state.blockingStopped = false;
-        while (!m_ctx.state.hidingToTray && current()) {
-            Wait::processPendingEvents();
-            if (!current())
-                break;
-            const SurveyPass::Outcome outcome = m_pass.run(current);
-            if (outcome == SurveyPass::Outcome::Skipped && current())
-                rest.sleep(idleSeconds);
-        }
-    } while (m_freshStartWanted);
+    m_freshStartWanted = true; // the cycle begins with a snapshot
+    runPasses(m_pass, {});
     // Hiding to the tray ended this cycle; a fresh one follows with a fresh snapshot.
     m_restart.start(m_ctx.clock.timerInterval(restartMs));
+}
+
+void BlockingController::runPasses(SurveyPass& pass, const std::function<bool()>& over) {
+    Wait rest(m_ctx.clock);
+    const auto done = [&] { return m_ctx.state.hidingToTray || (over && over()); };
+    for (;;) {
+        if (m_freshStartWanted) {
+            m_freshStartWanted = false;
+            ++m_begun;
+            SnapshotExistingWindows();
+            m_ctx.state.blockingStopped = false;
+        }
+        if (done())
+            return;
+        const quint64 serial = ++m_passSerial;
+        const auto current = [&] {
+            return m_passSerial == serial && !m_freshStartWanted && !done();
+        };
+        Wait::processPendingEvents();
+        if (!current())
+            continue;
+        const SurveyPass::Outcome outcome = pass.run(current);
+        if (outcome == SurveyPass::Outcome::Skipped && current())
+            rest.sleep(idleSeconds);
+    }
+}
+
+void BlockingController::blockWhileAnswering(const std::function<bool()>& answered) {
+    // With no cycle on the stack nothing waits below the window; with the window hiding, the
+    // cycle is ending anyway.
+    if (m_depth == 0)
+        return;
+    SurveyPass pass(m_ctx);
+    runPasses(pass, answered);
 }
 
 void BlockingController::SnapshotExistingWindows() {

@@ -16,6 +16,9 @@
 class BlockingController {
 public:
     explicit BlockingController(const BlockingContext& context);
+    ~BlockingController();
+    BlockingController(const BlockingController&) = delete;
+    BlockingController& operator=(const BlockingController&) = delete;
 
     // Writes the day's separator record on the first start of a day, resets the session's record
     // count, saves the program state and tells the view. With no cycle running it then runs one and
@@ -46,6 +49,12 @@ public:
 
 private:
     void runCycles();
+    // Passes until the window hides to the tray or `over` says so; a fresh start asked meanwhile
+    // takes a new snapshot first.
+    void runPasses(SurveyPass& pass, const std::function<bool()>& over);
+    // While a window of ours waits for an answer above a running cycle, passes run from inside
+    // its wait; the pass stuck below gives up once it runs again.
+    void blockWhileAnswering(const std::function<bool()>& answered);
 
     BlockingContext m_ctx;
     SurveyPass m_pass;
@@ -54,4 +63,6 @@ private:
     int m_depth = 0;
     int m_deepest = 0;
     int m_begun = 0;
+    // Numbers the passes; a pass whose number is no longer the latest gives up.
+    quint64 m_passSerial = 0;
 };

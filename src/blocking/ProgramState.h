@@ -2,6 +2,7 @@
 
 #include "platform/BrowserWindows.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -32,6 +33,9 @@ struct ProgramState {
     // The first page sent home by the substring rule (a tab, or a window of its own), none when
     // there is none. Tabs of one window are told apart: each is a page of its own.
     std::optional<WindowKey> redirectedPage;
+    // The windows a pass closed (their keys are never reused within a run): never judged again,
+    // whatever the browser does after, so none is logged, closed or counted twice.
+    QSet<quint64> closedWindows;
     // Addresses of the open web pages, for the hijack editor's first box.
     QStringList openPageUrls;
 };

@@ -92,8 +92,11 @@ bool SurveyPass::examine(WindowKey window, KillDelay& delay) {
     const LiveOptions& options = m_ctx.options;
     ProgramState& state = m_ctx.state;
 
-    // Folder views and windows whose page has not loaded yet are left for a later pass; so is a
-    // window whose document cannot be read.
+    // A window closed already is gone as far as blocking is concerned, even when a frozen browser
+    // still lists it. Folder views and windows whose page has not loaded yet are left for a later
+    // pass; so is a window whose document cannot be read.
+    if (state.closedWindows.contains(window))
+        return true;
     const std::optional<bool> html = browser.isHtmlDocument(window);
     if (!html || !*html)
         return true;
@@ -167,8 +170,11 @@ bool SurveyPass::newBrowserRuleHolds(WindowKey window) {
 }
 
 bool SurveyPass::closeAndCount(WindowKey window, KillDelay& delay, const QString& debugText) {
-    if (!m_ctx.state.logViewerOpen)
+    if (!m_ctx.state.logViewerOpen) {
+        // Taken before its record is written: a pass that runs while this one waits leaves it.
+        m_ctx.state.closedWindows.insert(window);
         logAndQuit(window, debugText);
+    }
     // A window closed is counted even when the pass stops in the delay after it.
     const bool goOn = delay.stillWanted() && delay();
     countKill();

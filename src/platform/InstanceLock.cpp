@@ -1,12 +1,13 @@
 #include "platform/InstanceLock.h"
 
+#include "platform/RuntimeFolder.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QTimer>
-#include <unistd.h>
 
 namespace {
 // What a second start says; anything else on the socket is ignored.
@@ -28,10 +29,37 @@ bool LockFileInstanceLock::tryLock() {
     m_lock = std::make_unique<QLockFile>(m_path);
     // Never treat a live lock as stale by age: only a dead owner frees it.
     m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0))
-        return false;
-    listen();
-    return true;
+    if (m_lock->tryLock(0)) {
+        listen();
+        return true;
+    }
+    qint64 pid = 0;
+    QString host, app;
+    if (m_lock->error() == QLockFile::LockFailedError && !m_lock->getLockInfo(&pid, &host, &app)) {
+        // A lock file that names no holder (left empty by a crash or a full disk) is held by no
+        // live instance: one that holds its lock file has written itself into it. Removing it
+        // fails while some process still holds the file's own lock.
+        if ((m_lock->removeStaleLockFile() || !QFileInfo(m_path).isReadable()) &&
+            (!QFile::exists(m_path) || QFile::remove(m_path)) && m_lock->tryLock(0)) {
+            listen();
+            return true;
+        }
+    }
+    switch (m_lock->error()) {
+    case QLockFile::LockFailedError:
+        m_whyNot = QStringLiteral("another Pagewarden holds %1 and does not answer").arg(m_path);
+        break;
+    case QLockFile::PermissionError:
+        m_whyNot = QStringLiteral("%1 cannot be made (no permission)").arg(m_path);
+        break;
+    default:
+        m_whyNot = QStringLiteral("%1 cannot be made or read").arg(m_path);
+    }
+    return false;
+}
+
+QString LockFileInstanceLock::whyNotLocked() const {
+    return m_whyNot;
 }
 
 void LockFileInstanceLock::listen() {
@@ -91,12 +119,8 @@ void LockFileInstanceLock::unlock() {
 }
 
 QString LockFileInstanceLock::defaultPath() {
-    // The session's runtime folder when there is one; else the temporary folder, with the user's
-    // id in the name so that two users never share a lock.
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return runtime + QStringLiteral("/pagewarden.lock");
-    return QDir::tempPath() + QStringLiteral("/pagewarden-%1.lock").arg(::getuid());
+    // In a folder only this user can write, so nobody else can plant or take our lock.
+    return userRuntimeFolder() + QStringLiteral("/pagewarden.lock");
 }
 
 QString LockFileInstanceLock::socketPath(const QString& lockPath) {

@@ -49,3 +49,31 @@ void waitSeconds(const Clock& clock, double seconds) {
     while (clock.now() < end)
         wait.sleep(end - clock.now());
 }
+
+namespace AnswerWait {
+namespace {
+const void* s_owner = nullptr;
+Work& work() {
+    static Work w;
+    return w;
+}
+} // namespace
+
+void setWork(const void* owner, Work w) {
+    s_owner = owner;
+    work() = std::move(w);
+}
+
+void clearWork(const void* owner) {
+    if (s_owner != owner)
+        return;
+    s_owner = nullptr;
+    work() = {};
+}
+
+void workUntil(const std::function<bool()>& answered) {
+    // A copy: the work may end its owner's registration while it runs.
+    if (const Work w = work())
+        w(answered);
+}
+} // namespace AnswerWait

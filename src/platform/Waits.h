@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMetaObject>
 #include <QObject>
+#include <functional>
 
 class Clock;
 
@@ -45,3 +46,17 @@ private:
 // Waits `seconds` of program time, processing events: the start-up pauses, the countdown's
 // seconds and the hide sequence's pauses.
 void waitSeconds(const Clock& clock, double seconds);
+
+// A window of ours that waits for the user's answer runs a loop of its own, and whatever waited
+// below that loop is stuck until the answer comes. Work that must not stop for that (blocking)
+// registers here, and the waiting window runs it from inside its loop until it is answered.
+namespace AnswerWait {
+// Runs until `answered` says yes (asked after every point where events ran); returns at once when
+// it has nothing to do.
+using Work = std::function<void(const std::function<bool()>& answered)>;
+// One owner at a time: the latest one set; clearing by another owner does nothing.
+void setWork(const void* owner, Work work);
+void clearWork(const void* owner);
+// Runs the work, if any, until `answered`; the caller then waits in its own loop for the rest.
+void workUntil(const std::function<bool()>& answered);
+} // namespace AnswerWait

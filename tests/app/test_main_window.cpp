@@ -196,15 +196,22 @@ private slots:
                 log.readAll().contains("http://ads.example/win<===>You won "));
     }
 
-    // A browser status too long for its line is shortened; the whole text is its tip.
+    // A browser status longer than its line is shown whole on more rows, over the logo; only
+    // one too long for the panel is shortened. The whole text is always the tip.
     void picturesAndCommands() {
         Panel p("5");
+        const QString refusal =
+            "Refusing the browser at 127.0.0.1:9222: it belongs to another user";
+        p.window->showBrowserStatus(refusal);
+        QVERIFY(p.c().browserStatus->text() == refusal && p.c().Picture4->isHidden());
+        p.window->showBrowserStatus("Guarding Chromium 156");
+        QVERIFY(!p.c().Picture4->isHidden());
         const QString longText = "Cannot reach the browser at http://127.0.0.1:9222/json/version: "
                                  "connection refused; start it with --remote-debugging-port=9222";
         p.window->showBrowserStatus(longText + longText);
         QLabel* line = p.c().browserStatus;
         QVERIFY(line->toolTip() == longText + longText && line->text().endsWith(QChar(0x2026)) &&
-                longText.startsWith(line->text().chopped(1)));
+                (longText + longText).startsWith(line->text().chopped(1)));
         for (const char* timer : {"Timer1", "Timer2"})
             p.c().timer(timer)->setEnabled(true);
         QSignalSpy stops(&p.window->presenter(), &BlockingPresenter::stopRequested);

@@ -1,7 +1,9 @@
+#include "blocking/BlockedLogReader.h"
 #include "support/BlockingHarness.h"
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <sys/stat.h>
 
 class TestBlockedLog : public QObject {
     Q_OBJECT
@@ -76,6 +78,7 @@ private slots:
         QTest::newRow("folder gone") << "folder" << false; // made again
         QTest::newRow("disk full") << "full" << true;
         QTest::newRow("cannot be opened") << "directory" << true;
+        QTest::newRow("a FIFO nobody reads") << "fifo" << true; // never waited for
     }
     void unwritableLog() {
         QFETCH(QString, breakIt);
@@ -93,6 +96,8 @@ private slots:
             QVERIFY(QFile::remove(path) && QFile::link(QStringLiteral("/dev/full"), path));
         if (breakIt == QLatin1String("directory"))
             QVERIFY(QFile::remove(path) && QDir().mkdir(path));
+        if (breakIt == QLatin1String("fifo"))
+            QVERIFY(QFile::remove(path) && ::mkfifo(QFile::encodeName(path), 0600) == 0);
         if (lost)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write the blocked-ads"));
         QTest::failOnWarning(QRegularExpression("cannot write the blocked-ads"));
@@ -105,6 +110,7 @@ private slots:
             return;
         }
         QVERIFY(reports.first().contains(QStringLiteral("cannot be written")));
+        QVERIFY(BlockedLogReader::readFirstLines(path).isEmpty()); // nor waited for when read
         // Mended: the next record is written.
         QVERIFY(QFile::remove(path) || QDir().rmdir(path));
         h.log.LogBlocked(QStringLiteral("kept<===>"));

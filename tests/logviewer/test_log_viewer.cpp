@@ -78,6 +78,9 @@ private slots:
         QTest::newRow("control characters") << odd << 4 << 1 << "bell\u2407 esc\u241B tab\u2409";
         QTest::newRow("no line end at the end") << odd << 4 << 3 << "http://last.example/<===>";
         QTest::newRow("empty file") << QByteArray() << 0 << -1 << "";
+        // One endless line is read only as far as the viewer can use it.
+        QTest::newRow("one endless line") << "http://a/" + QByteArray(20'000'000, 'z') + "\nx\n"
+                                          << 1 << 0 << "http://a/" + QString(1991, 'z') + "\u2026";
     }
     void listing() {
         QFETCH(QByteArray, log);

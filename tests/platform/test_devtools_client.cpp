@@ -11,12 +11,14 @@
 #include "support/ProtocolScript.h"
 #include "support/TestMain.h"
 
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QWebSocket>
 #include <QWebSocketServer>
 #include <fcntl.h>
 #include <sys/fsuid.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -25,17 +27,33 @@ QByteArray json(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// A browser's DevTools endpoint on loopback, listening as `owner`: answers the version probe
-// (properly, with a body that never ends, or a byte at a time) and, while `answering`, every
-// request over its WebSocket with the product and the method asked.
+// A browser's DevTools endpoint on loopback, listening and accepting as `owner`: answers the
+// version probe (properly, properly with its listener closed after each accept, with a body that
+// never ends, or a byte at a time) and, while `answering`, every request over its WebSocket with
+// the product and the method asked.
 struct FakeEndpoint : QObject {
-    enum Probe { Answer, Endless, Trickle };
+    enum Probe { Answer, Endless, Trickle, Hidden };
     FakeEndpoint(Probe how, const QHostAddress& address, uid_t owner = ::geteuid()) {
-        const int previous = ::setfsuid(owner); // a socket belongs to the user it was made as
-        listening = tcp.listen(address, 0);
-        ::setfsuid(static_cast<uid_t>(previous));
-        connect(&tcp, &QTcpServer::newConnection, this, [this, how] {
-            QTcpSocket* s = tcp.nextPendingConnection();
+        // A socket belongs to the user it was made as; an accepted one to the user who accepted.
+        const auto as = [owner](const auto& what) {
+            const int previous = ::setfsuid(owner);
+            const auto result = what();
+            ::setfsuid(static_cast<uid_t>(previous));
+            return result;
+        };
+        listening = as([&] { return tcp.listen(address, 0); });
+        listenedOn = tcp.serverPort();
+        tcp.pauseAccepting(); // accepted here instead, as `owner`
+        auto* incoming = new QSocketNotifier(tcp.socketDescriptor(), QSocketNotifier::Read, this);
+        connect(incoming, &QSocketNotifier::activated, this, [this, how, as, incoming] {
+            const int fd = as([this] { return ::accept(int(tcp.socketDescriptor()), nullptr, 0); });
+            auto* s = new QTcpSocket(this);
+            if (fd < 0 || !s->setSocketDescriptor(fd))
+                return;
+            if (how == Hidden) { // no listener left in the socket table
+                incoming->setEnabled(false);
+                tcp.close();
+            }
             connect(s, &QTcpSocket::readyRead, this, [this, how, s] {
                 const QByteArray head = s->peek(4096);
                 if (!head.contains("\r\n\r\n"))
@@ -48,7 +66,7 @@ struct FakeEndpoint : QObject {
                 connect(s, &QTcpSocket::disconnected, this, [this] { ++dropped; });
                 const QByteArray body = R"({"Browser": "Chrome/156.0.1",
                     "webSocketDebuggerUrl": "ws://x/devtools/browser/fake"})";
-                if (how == Answer) {
+                if (how == Answer || how == Hidden) {
                     s->write("HTTP/1.1 200 OK\r\nContent-Length: " +
                              QByteArray::number(body.size()) + "\r\n\r\n" + body);
                     return;
@@ -74,10 +92,11 @@ struct FakeEndpoint : QObject {
             });
         });
     }
-    quint16 port() const { return tcp.serverPort(); }
+    quint16 port() const { return listenedOn; }
     QTcpServer tcp;
     QWebSocketServer ws{QStringLiteral("fake browser"), QWebSocketServer::NonSecureMode};
     bool listening = false, answering = true;
+    quint16 listenedOn = 0;
     QWebSocket* peer = nullptr;  // the latest WebSocket client
     int probes = 0, dropped = 0; // version probes, and those the client ended
     qint64 sent = 0;
@@ -388,6 +407,11 @@ private slots:
             << "Refusing the browser at 127.0.0.1:%1: it belongs to another user"
             << ""
             << "";
+        QTest::newRow("another user's, hiding its listener")
+            << int(FakeEndpoint::Hidden) << "127.0.0.1" << 65534u
+            << "Refusing the browser at 127.0.0.1:%1: it belongs to another user"
+            << ""
+            << "";
         // The size cap ends an endless answer; the deadline one that trickles in.
         for (const int probe : {int(FakeEndpoint::Endless), int(FakeEndpoint::Trickle)})
             QTest::newRow(probe == FakeEndpoint::Endless ? "endless body" : "a byte at a time")
@@ -423,11 +447,15 @@ private slots:
         BrowserConnector connector(options);
         QSignalSpy disconnected(&connector, &BrowserConnector::disconnected);
         connect(&connector, &BrowserConnector::disconnected, this, [&] { fake.answering = true; });
+        QStringList said;
+        connect(&connector, &BrowserConnector::statusChanged, this,
+                [&](const QString& text) { said << text; });
         connector.start();
-        QTRY_COMPARE(connector.status(), status.arg(fake.port()));
+        // Said at some point: a hidden listener is gone once refused, and waited for again.
+        QTRY_VERIFY(said.contains(status.arg(fake.port())));
         const bool ours = owner == ::geteuid() && probe == FakeEndpoint::Answer;
         QCOMPARE(answers(connector.client()), ours);
-        if (probe == FakeEndpoint::Answer)
+        if (probe == FakeEndpoint::Answer || probe == FakeEndpoint::Hidden)
             QCOMPARE(fake.probes, ours ? 1 : 0); // not one byte to a stranger
         else // given up on, and tried again, without taking in more than the cap
             QTRY_VERIFY(fake.dropped >= 1 && fake.probes >= 2 &&

@@ -3,6 +3,7 @@
 #include "support/Recorders.h"
 #include "support/TestMain.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +44,38 @@ private slots:
         QSignalSpy heardAgain(&lock, &InstanceLock::showRequested);
         QVERIFY(LockFileInstanceLock(path).askHolderToShow());
         QVERIFY(heardAgain.wait(30000));
+        // A lock file that names no holder (a crash or a full disk left it empty) is stale.
+        lock.unlock();
+        QFile empty(path);
+        QVERIFY(empty.open(QIODevice::WriteOnly) && (empty.close(), true));
+        QVERIFY(LockFileInstanceLock(path).tryLock());
+    }
+
+    // The lock lives in a folder only the user can write: not in a runtime folder others can
+    // write, nor in one another user planted in the (world-writable) temporary folder.
+    void lockFolderIsTheUsersAlone() {
+        QTemporaryDir tmp;
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), dir = QFile::encodeName(tmp.path());
+        const QString mine = tmp.path() + QStringLiteral("/pagewarden-%1").arg(::geteuid());
+        QStringList folders;
+        for (const char* how : {"runtime writable by all", "no runtime", "planted"}) {
+            QVERIFY(::chmod(dir, 01777) == 0 && qputenv("TMPDIR", dir));
+            if (how[0] == 'r')
+                qputenv("XDG_RUNTIME_DIR", dir);
+            else
+                qunsetenv("XDG_RUNTIME_DIR");
+            if (how[0] == 'p' && (!QDir(mine).removeRecursively() || !QDir().mkdir(mine) ||
+                                  ::chown(QFile::encodeName(mine), 65534, 65534) != 0))
+                continue; // making another user's folder needs root
+            struct stat st {};
+            folders << QFileInfo(LockFileInstanceLock::defaultPath()).path();
+            QVERIFY(::stat(QFile::encodeName(folders.last()), &st) == 0);
+            QVERIFY(st.st_uid == ::geteuid() && (st.st_mode & 077) == 0);
+        }
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        qunsetenv("TMPDIR");
+        QCOMPARE(folders.mid(0, 2), (QStringList{mine, mine}));
+        QVERIFY(folders.size() < 3 || !folders[2].startsWith(tmp.path()));
     }
 
     void guardedBrowserFirst_thenTheFallback_elseAFailureNamingThePage() {

@@ -5,6 +5,7 @@
 #include "platform/WebPageOpener.h"
 #include "shell/DocumentOpener.h"
 #include "shell/ui/DesktopOpeners.h"
+#include "support/FakeBrowser.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestMain.h"
 #include "support/WindowFixture.h"
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -49,7 +51,11 @@ class TestUpdateCheck : public QObject {
 
     // The program's own wiring on a loaded window, running as version 8.0.9.
     struct Rig {
-        explicit Rig(const QString& site, WebPageOpener* downloads = nullptr) {
+        // With `browser`, blocking runs on it for real.
+        explicit Rig(const QString& site, WebPageOpener* downloads = nullptr,
+                     BrowserWindows* browser = nullptr) {
+            f.tp.platform.browser = browser;
+            f.realBlocking = browser;
             f.load();
             setSaved("8.0.9");
             commands =
@@ -61,11 +67,14 @@ class TestUpdateCheck : public QObject {
             f.store->save_state();
         }
         // `via`: "Command9", "Timer2" or "about" (the about box's version line).
-        bool run(const QString& via, const QString& answer = "No") {
-            // Every bulletin that comes up is answered with `answer`, and its text kept.
+        // Every bulletin that comes up is answered with `answer` once `ready` (if given) says
+        // so, and its text kept.
+        bool run(const QString& via, const QString& answer = "No",
+                 const std::function<bool()>& ready = {}) {
             QTimer answerer;
             QObject::connect(&answerer, &QTimer::timeout, [&] {
-                if (auto* b = qobject_cast<NewVersionInfo*>(QApplication::activeModalWidget())) {
+                auto* b = qobject_cast<NewVersionInfo*>(QApplication::activeModalWidget());
+                if (b && (!ready || ready())) {
                     bulletins << b->Label1->text();
                     (answer == "Yes" ? b->Command1 : b->Command2)->click();
                 }
@@ -219,6 +228,31 @@ private slots:
                                "browser. Pagewarden 8.0 keeps running as it is.";
         QTRY_COMPARE_WITH_TIMEOUT(rig.f.tp.messages.texts.value(0), status ? failed : "", 20000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.f.tp.processExit.exits, status ? 0 : 1, 20000);
+    }
+
+    // Popups are closed while the bulletin of the automatic check waits for its answer.
+    void blockingGoesOnWhileTheBulletinWaits() {
+        LocalHttpServer server;
+        QVERIFY(server.start());
+        server.setPage("/distpart/allver.txt", entry("8.1.0"), "text/plain");
+        FakeBrowser browser;
+        Rig rig(server.url(""), nullptr, &browser);
+        BlockingSession& session = rig.f.window->session();
+        QTimer::singleShot(0, [&] { session.start(); }); // the bulletin comes up above the cycle
+        WindowKey popup = 0;
+        QElapsedTimer shown;
+        QTimer ender; // the cycle ends once the bulletin is answered (the panel's hide may lag)
+        connect(&ender, &QTimer::timeout, [&] {
+            if (!rig.bulletins.isEmpty())
+                session.setHiding(true);
+        });
+        ender.start(5);
+        QVERIFY(rig.run("Timer2", "No", [&] {
+            if (!popup && (shown.start(), true))
+                popup = browser.addPopup("http://ads.example/");
+            return !browser.contains(popup) || shown.hasExpired(10000);
+        }));
+        QCOMPARE(browser.quitWindows(), QList<WindowKey>{popup});
     }
 
     // A fetch that gets no answer ends at its timeout; a second request while one waits is

@@ -155,8 +155,8 @@ void BrowserConnector::probeNext(const QString& whyNotTheLast) {
                 }
                 QString why = QStringLiteral("nothing answered at %1").arg(endpoint.display());
                 if (result.foreign) {
-                    why = QStringLiteral("Refusing the browser at %1: it belongs to another user")
-                              .arg(endpoint.display());
+                    why = QStringLiteral("Refusing the browser at %1: %2")
+                              .arg(endpoint.display(), result.error);
                     qCWarning(lcDevTools).noquote() << why;
                     m_refusal = why;
                     setState(State::Connecting, why);
@@ -180,10 +180,11 @@ void BrowserConnector::attach(const DevToolsEndpoint& endpoint, const QString& b
                    : QStringLiteral("Guarding the browser at %1 (version %2)").arg(where, major);
     });
     // The port may have changed hands since the probe: look again once the socket is there.
-    connect(transport, &DevToolsTransport::opened, this, [this, candidate, endpoint] {
-        if (candidate == m_client &&
-            listenerOwner(endpoint.host, endpoint.port) == ListenerOwner::SomeoneElse)
-            lost(QStringLiteral("the endpoint now belongs to another user"));
+    connect(transport, &DevToolsTransport::opened, this, [this, candidate, transport] {
+        const QWebSocket& ws = transport->socket();
+        if (candidate == m_client && peerOwner(ws.localAddress(), ws.localPort(), ws.peerAddress(),
+                                               ws.peerPort()) != PeerOwner::Us)
+            lost(QStringLiteral("the endpoint is not proven to be ours any more"));
     });
     transport->open(endpoint.webSocketUrl(browserPath));
 }

@@ -37,39 +37,45 @@ QByteArray bytesOf(const QHostAddress& address) {
 
 } // namespace
 
-ListenerOwner listenerOwner(const QString& address, quint16 port) {
-    const QHostAddress host(address);
-    // Besides the address itself, a listener on the wildcard of its family takes the connection,
-    // and so does one on IPv6's wildcard (or the IPv4-mapped address) for an IPv4 address.
-    QList<QByteArray> wanted{kernelHex(bytesOf(host))};
-    wanted << QByteArray(wanted.first().size(), '0');
-    if (host.protocol() == QAbstractSocket::IPv4Protocol) {
-        wanted << QByteArray(32, '0')
-               << kernelHex(QByteArray(10, '\0') + QByteArray(2, '\xff') + bytesOf(host));
-    }
-    const QByteArray portHex = QByteArray::number(port, 16).rightJustified(4, '0').toUpper();
-    bool anyTable = false;
-    bool found = false;
+PeerOwner peerOwner(const QHostAddress& ourAddress, quint16 ourPort,
+                    const QHostAddress& peerAddress, quint16 peerPort) {
+    // How an address shows in the tables: in its family's own, and an IPv4 one also as the
+    // IPv4-mapped address, for a listener on IPv6 that took an IPv4 connection.
+    const auto forms = [](const QHostAddress& address) {
+        bool v4 = false;
+        const quint32 ip4 = address.toIPv4Address(&v4);
+        const QHostAddress plain = v4 ? QHostAddress(ip4) : address;
+        QList<QByteArray> hex{kernelHex(bytesOf(plain))};
+        if (v4)
+            hex << kernelHex(QByteArray(10, '\0') + QByteArray(2, '\xff') + bytesOf(plain));
+        return hex;
+    };
+    const auto portHex = [](quint16 port) {
+        return QByteArray::number(port, 16).rightJustified(4, '0').toUpper();
+    };
+    const QList<QByteArray> peerForms = forms(peerAddress), ourForms = forms(ourAddress);
+    const auto is = [](const QByteArray& field, const QList<QByteArray>& hosts,
+                       const QByteArray& port) {
+        const QList<QByteArray> parts = field.split(':');
+        return parts.size() == 2 && parts.at(1) == port && hosts.contains(parts.at(0));
+    };
     for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
         QFile file(QString::fromLatin1(table));
         if (!file.open(QIODevice::ReadOnly))
             continue;
-        anyTable = true;
         file.readLine(); // the heading
         while (!file.atEnd()) {
             const QList<QByteArray> f = file.readLine().simplified().split(' ');
             // sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode
-            if (f.size() < 8 || f.at(3) != "0A")
+            // The far end's socket: its local end is the peer, its remote end is us. A listener
+            // (state 0A) never is.
+            if (f.size() < 8 || f.at(3) == "0A" || !is(f.at(1), peerForms, portHex(peerPort)) ||
+                !is(f.at(2), ourForms, portHex(ourPort)))
                 continue;
-            const QList<QByteArray> local = f.at(1).split(':');
-            if (local.size() != 2 || local.at(1) != portHex || !wanted.contains(local.at(0)))
-                continue;
-            found = true;
-            if (f.at(7).toUInt() != ::geteuid())
-                return ListenerOwner::SomeoneElse;
+            return f.at(7).toUInt() == ::geteuid() ? PeerOwner::Us : PeerOwner::SomeoneElse;
         }
     }
-    return anyTable && found ? ListenerOwner::Us : ListenerOwner::Unknown;
+    return PeerOwner::Unknown;
 }
 
 VersionProbe::VersionProbe(const DevToolsEndpoint& endpoint, int deadlineMs, QObject* parent)
@@ -80,17 +86,7 @@ VersionProbe::VersionProbe(const DevToolsEndpoint& endpoint, int deadlineMs, QOb
     m_deadline.setInterval(deadlineMs);
     connect(&m_deadline, &QTimer::timeout, this,
             [this] { fail(QStringLiteral("no whole answer in time")); });
-    connect(&m_socket, &QTcpSocket::connected, this, [this] {
-        const ListenerOwner owner = listenerOwner(m_endpoint.host, m_endpoint.port);
-        if (owner == ListenerOwner::SomeoneElse) {
-            fail(QStringLiteral("it belongs to another user"), true);
-            return;
-        }
-        if (owner == ListenerOwner::Unknown)
-            qCDebug(lcDevTools) << "cannot tell who listens on" << m_endpoint.display();
-        m_socket.write("GET /json/version HTTP/1.1\r\nHost: " + m_endpoint.display().toLatin1() +
-                       "\r\nConnection: close\r\n\r\n");
-    });
+    connect(&m_socket, &QTcpSocket::connected, this, &VersionProbe::checkOwner);
     connect(&m_socket, &QTcpSocket::readyRead, this, &VersionProbe::readReply);
     connect(&m_socket, &QTcpSocket::disconnected, this, &VersionProbe::conclude);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
@@ -106,6 +102,27 @@ VersionProbe::~VersionProbe() {
     m_done = true;
     m_socket.disconnect(this);
     m_socket.abort();
+}
+
+void VersionProbe::checkOwner() {
+    if (m_done)
+        return;
+    const PeerOwner owner = peerOwner(m_socket.localAddress(), m_socket.localPort(),
+                                      m_socket.peerAddress(), m_socket.peerPort());
+    // The far end's socket enters the table a moment after our end sees the connection: look
+    // a few times before giving up on it.
+    if (owner == PeerOwner::Unknown && ++m_ownerLooks < 20) {
+        QTimer::singleShot(10, this, &VersionProbe::checkOwner);
+        return;
+    }
+    if (owner != PeerOwner::Us) {
+        fail(owner == PeerOwner::SomeoneElse ? QStringLiteral("it belongs to another user")
+                                             : QStringLiteral("its owner cannot be proven"),
+             true);
+        return;
+    }
+    m_socket.write("GET /json/version HTTP/1.1\r\nHost: " + m_endpoint.display().toLatin1() +
+                   "\r\nConnection: close\r\n\r\n");
 }
 
 void VersionProbe::start() {

@@ -19,6 +19,7 @@ public:
     bool isOpen() const override;
     void sendMessage(const QByteArray& message) override;
     void close() override;
+    const QWebSocket& socket() const { return m_socket; }
 
     // The largest message we accept; a longer one ends the connection.
     static constexpr quint64 maxMessageSize = 16 * 1024 * 1024;

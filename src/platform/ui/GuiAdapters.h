@@ -4,7 +4,14 @@
 #include "platform/BusyPointer.h"
 #include "platform/MessageBoxes.h"
 
+class QDialog;
+
 // The desktop's own message boxes, beep and pointer behind the platform interfaces.
+
+// Shows `dialog` application-modal and returns its result once it is answered (Rejected if it
+// goes away unanswered). Unlike QDialog::exec, work that waited below (blocking) goes on
+// meanwhile, from inside this wait.
+int runModal(QDialog& dialog);
 
 class QtMessageBoxes : public MessageBoxes {
 public:

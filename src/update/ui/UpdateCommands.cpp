@@ -3,6 +3,7 @@
 #include "platform/BusyPointer.h"
 #include "platform/FormTimer.h"
 #include "platform/WebPageOpener.h"
+#include "platform/ui/GuiAdapters.h"
 #include "settings/ProductInfo.h"
 #include "shell/DocumentOpener.h"
 #include "update/ManifestFetcher.h"
@@ -60,6 +61,6 @@ QString UpdateCommands::showBulletin(const QString& message) {
             documents->OpenVendorPage(m_setup.vendorSiteUrl + QStringLiteral("/pagewarden") +
                                       QStringLiteral("_new_ver_features"));
     };
-    bulletin.exec();
+    runModal(bulletin); // blocking goes on while the bulletin waits
     return bulletin.bulletinAnswer;
 }
