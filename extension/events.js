@@ -62,6 +62,11 @@ export function tabRemoved(tabId, removeInfo) {
   return message('tabRemoved', { tabId, windowId: removeInfo.windowId });
 }
 
+// A tab put in the place of another: the program hears the old one removed, the new one created.
+export function tabReplaced(tab, removedTabId) {
+  return [tabRemoved(removedTabId, { windowId: tab.windowId }), tabCreated(tab)];
+}
+
 // Every window with its tabs, from windows.getAll({populate: true}). `kept(tabId)` gives what the
 // extension remembered of a tab (its source tab, the address it was opened for), which the
 // browser's own tab objects do not hold.

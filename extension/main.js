@@ -48,14 +48,14 @@ export function start(ext, { browserInfo, setTimer, now } = {}) {
     if (done) port.send(done, port.ticket());
   }
 
-  // Each event's message is sent only if the program was present when the event came: events
+  // Each event's messages are sent only if the program was present when the event came: events
   // from before are covered by the snapshot that follows hello, never sent ahead of it. `keep`
   // notes what a restarted background must still know.
-  const forward = (event, toMessage, keep = () => {}) =>
-    event.addListener((...args) => {
+  const forward = (event, toMessages, keep = () => {}) =>
+    event?.addListener((...args) => {
       const ticket = port.ticket();
-      inOrder(() => {
-        port.send(toMessage(...args), ticket);
+      inOrder(async () => {
+        for (const message of [await toMessages(...args)].flat()) port.send(message, ticket);
         keep(...args);
       });
     });
@@ -67,6 +67,13 @@ export function start(ext, { browserInfo, setTimer, now } = {}) {
   forward(ext.tabs.onRemoved, messages.tabRemoved, (tabId) => state.forget([tabId]));
   forward(ext.webNavigation.onCreatedNavigationTarget, messages.navTarget, (details) =>
     state.noteTarget(details.tabId, details.sourceTabId, details.url),
+  );
+  // Chromium swaps a prerendered page's tab in under a new id, with no tabs.onCreated for it
+  // (Firefox never fires this event).
+  forward(
+    ext.tabs.onReplaced,
+    async (addedTabId, removedTabId) => messages.tabReplaced(await ext.tabs.get(addedTabId), removedTabId),
+    (addedTabId, removedTabId) => state.forget([removedTabId]),
   );
 
   ready.then(() => port.start());

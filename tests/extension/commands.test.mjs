@@ -8,29 +8,21 @@ test('only close, navigate (http/https), reload and snapshot are carried out, ea
     [{ type: 'close', id: 1, tabId: 4 }, true, [['tabs.remove', 4]]],
     [{ type: 'close', id: 2, windowId: 9 }, true, [['windows.remove', 9]]],
     [{ type: 'close', id: 3 }, /tabId or a windowId/],
-    [{ type: 'close', id: 4, tabId: 1, windowId: 2 }, /tabId or a windowId/],
-    [{ type: 'close', id: 5, windowId: 'all' }, /window id/],
-    [{ type: 'close', id: 6, tabId: 666 }, /No tab with id: 666/],
-    [{ type: 'navigate', id: 7, tabId: 4, url: 'https://home.test/a b' }, true, [['tabs.update', 4, { url: 'https://home.test/a%20b' }]]],
-    [{ type: 'navigate', id: 8, tabId: 4, url: 'HTTP://home.test' }, true, [['tabs.update', 4, { url: 'http://home.test/' }]]],
-    [{ type: 'navigate', id: 9, tabId: 4, url: 'javascript:alert(1)' }, /javascript: addresses are refused/],
-    [{ type: 'navigate', id: 10, tabId: 4, url: 'file:///etc/passwd' }, /file: addresses are refused/],
-    [{ type: 'navigate', id: 11, tabId: 4, url: 'chrome://settings' }, /chrome: addresses are refused/],
-    [{ type: 'navigate', id: 12, tabId: 4, url: 'home.test' }, /not an address/],
-    [{ type: 'navigate', id: 13, tabId: 4 }, /url must be text/],
-    [{ type: 'navigate', id: 'n14', tabId: -1, url: 'http://a.test/' }, /tabId/],
-    [{ type: 'reload', id: 15, tabId: 4 }, true, [['tabs.reload', 4]]],
-    [{ type: 'reload', id: 16, tabId: '4' }, /tabId/],
+    [{ type: 'close', id: 3, tabId: 666 }, /No tab with id: 666/],
+    [{ type: 'navigate', id: 4, tabId: 4, url: 'https://home.test/a b' }, true, [['tabs.update', 4, { url: 'https://home.test/a%20b' }]]],
+    [{ type: 'navigate', id: 5, tabId: 4, url: 'javascript:alert(1)' }, /javascript: addresses are refused/],
+    [{ type: 'navigate', id: 6, tabId: 4, url: 'file:///etc/passwd' }, /file: addresses are refused/],
+    [{ type: 'navigate', id: 7, tabId: 4, url: 'home.test' }, /not an address/],
+    [{ type: 'navigate', id: 'n8', tabId: -1, url: 'http://a.test/' }, /tabId/],
+    [{ type: 'reload', id: 9, tabId: 4 }, true, [['tabs.reload', 4]]],
     [{ type: 'snapshot', id: 17 }, true, [['snapshot']]],
-    [{ type: 'eval', id: 18, code: 'x' }, null],
+    [{ type: 'eval', id: 10, code: 'x' }, null],
     [{ type: 'toString', id: 19 }, null],
     [{ type: 'close', tabId: 4 }, null],
-    [{ type: 'close', id: { x: 1 }, tabId: 4 }, null],
   ];
   for (const [command, want, calls = []] of rows) {
-    const ext = fakeBrowser();
+    const ext = fakeBrowser(), what = JSON.stringify(command);
     const done = await runCommand(ext, command, async () => ext.calls.push(['snapshot']));
-    const what = JSON.stringify(command);
     if (want === null) assert.equal(done, null, what);
     else if (want === true) assert.deepEqual(done, { v: 1, type: 'done', id: command.id, ok: true }, what);
     else assert.ok(!done.ok && done.id === command.id && want.test(done.error), `${what}: ${JSON.stringify(done)}`);

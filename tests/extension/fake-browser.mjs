@@ -5,11 +5,8 @@ const event = (listeners = []) => ({ addListener: (l) => listeners.push(l), fire
 
 export function fakeBrowser({ open = [], session = new Map() } = {}) {
   const calls = [], ports = [];
-  const record = (name) => async (...args) => {
-    if (args[0] === 666) throw new Error(`No tab with id: 666`);
-    calls.push([name, ...args]);
-  };
-  const connectNative = (host) => ports[ports.push({ host, sent: [], onMessage: event(), onDisconnect: event(), postMessage: (m) => ports.at(-1).sent.push(m) }) - 1];
+  const record = (name) => async (...args) => (args[0] === 666 ? Promise.reject(new Error('No tab with id: 666')) : calls.push([name, ...args]));
+  const connectNative = (host, sent = []) => ports[ports.push({ host, sent, onMessage: event(), onDisconnect: event(), postMessage: (m) => sent.push(m) }) - 1];
   const set = async (items) => Object.entries(items).forEach(([key, value]) => session.set(key, structuredClone(value)));
   return {
     calls, ports, session, open,
