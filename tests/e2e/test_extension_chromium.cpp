@@ -1,0 +1,193 @@
+// The extension route end to end: a real headless Chromium loads extension/ and finds
+// pagewarden-bridge through the host manifest in its own profile; the program's server, the
+// collection of guarded browsers and the real blocking cycle guard it, with a second Chromium on
+// the DevTools route in the same collection. The test clicks and reads over DevTools only.
+#include "platform/BrowserCollection.h"
+#include "platform/connector/ConnectorServer.h"
+#include "platform/connector/ExtensionBrowser.h"
+#include "platform/connector/HostManifests.h"
+#include "support/ChromiumProcess.h"
+#include "support/DevToolsDriver.h"
+#include "support/GuardedChromium.h"
+#include "support/LocalHttpServer.h"
+#include "support/TestMain.h"
+#include "wire/ConnectorSocket.h"
+
+#include <QDirIterator>
+#include <QtTest>
+
+namespace {
+constexpr int kWait = 30000;
+
+// Whether our bridge runs (started by the browser for the extension, waiting for the program).
+bool bridgeRunning() {
+    QDirIterator processes(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (processes.hasNext()) {
+        QFile cmdline(processes.next() + QStringLiteral("/cmdline"));
+        if (cmdline.open(QIODevice::ReadOnly) &&
+            cmdline.readAll().startsWith(QByteArray(PAGEWARDEN_BRIDGE) + '\0'))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+class TestExtensionChromium : public QObject {
+    Q_OBJECT
+
+    LocalHttpServer web;
+    SystemClock clock;
+    BrowserCollection guarded;
+    BlockingHarness h{guarded, clock};
+    std::unique_ptr<ConnectorServer> program;
+
+    // The program's side, as the program wires it: each browser that connects joins the
+    // collection, and the windows its snapshot names are spared like windows open at the start.
+    bool startProgram() {
+        program = std::make_unique<ConnectorServer>(Wire::connectorSocketPath());
+        connect(program.get(), &ConnectorServer::browserConnected, this,
+                [this](ExtensionBrowser* member) {
+                    guarded.addMember(member);
+                    connect(member, &ExtensionBrowser::snapshotWindows, this,
+                            [this, member](const QList<qint64>& handles) {
+                                for (const qint64 handle : handles)
+                                    h.state.existingWindowHandles << QString::number(
+                                        guarded.handleOf(member, handle).value_or(-1));
+                            });
+                });
+        return program->listen();
+    }
+
+    // The page at `path` in the driver's first tab, loaded and ready for clicks; gives its session.
+    QString show(DevToolsDriver& hands, const QString& endpoint, const QString& path) {
+        if (!hands.connectTo(endpoint))
+            return {};
+        const QString tab = hands.attach(hands.findPage(QStringLiteral("about:blank")));
+        hands.call(QStringLiteral("Page.navigate"), {{"url", web.url(path)}}, tab);
+        return hands.waitUntilShown(tab, web.url(path)) ? tab : QString();
+    }
+
+private slots:
+    void initTestCase() {
+        if (ChromiumProcess::executable().isEmpty())
+            QSKIP("no Chromium-family browser installed");
+        QVERIFY(web.start());
+        // Left: a button that opens a popup. Right: a link that opens a tab.
+        web.setHtml(
+            "/mixed.html", "Mixed",
+            "<button style=\"position:fixed;left:0;top:0;width:300px;height:300px\" "
+            "onclick=\"window.open('/popup.html', '_blank', 'width=320,height=240')\">ad</button>"
+            "<a href=\"/tab.html\" target=\"_blank\" style=\"position:fixed;left:400px;top:0;"
+            "width:300px;height:300px;display:block\">tab</a>");
+        web.setHtml("/popup.html", "Popup Ad", "<p>buy now</p>");
+        web.setHtml("/tab.html", "A Tab", "<p>tab</p>");
+        web.setHtml("/hijacker.html", "Hijacker", "<p>search here</p>");
+    }
+
+    void everydayBrowser_guardedThroughItsExtension() {
+        ChromiumProcess everyday;
+        const QString hosts = everyday.profile() + "/NativeMessagingHosts";
+        QFile manifest(hosts + "/pagewarden.bridge.json");
+        QVERIFY(QDir().mkpath(hosts) && manifest.open(QIODevice::WriteOnly) &&
+                manifest.write(HostManifests::manifest(HostManifests::Family::Chromium,
+                                                       PAGEWARDEN_BRIDGE)) > 0);
+        manifest.close();
+        QVERIFY2(everyday.start({"--load-extension=" PAGEWARDEN_EXTENSION}),
+                 qPrintable(everyday.lastError()));
+        DevToolsDriver hands;
+        const QString tab = show(hands, everyday.endpoint(), "/mixed.html");
+        QVERIFY(!tab.isEmpty());
+
+        // The program starts after the browser, whose bridge is waiting: found within 3 s.
+        QTRY_VERIFY_WITH_TIMEOUT(bridgeRunning(), kWait);
+        QElapsedTimer found;
+        found.start();
+        QVERIFY2(startProgram(), qPrintable(program->errorString()));
+        QTRY_COMPARE_WITH_TIMEOUT(program->browsers().size(), 1, 3000);
+        qInfo() << "found after" << found.elapsed() << "ms";
+        QTRY_COMPARE_WITH_TIMEOUT(guarded.count(), 1, kWait);
+        const WindowKey first = guarded.enumerate().first();
+        QTRY_COMPARE_WITH_TIMEOUT(guarded.documentTitle(first), QStringLiteral("Mixed"), kWait);
+        QVERIFY(program->browsers().first()->browserName().startsWith("Chromium 1"));
+        QCOMPARE(h.state.existingWindowHandles,
+                 QStringList{QString::number(*guarded.handle(first))});
+
+        // A link's tab is spared, a click's popup is closed, a new window goes under "Kill new
+        // browsers", and the user's tab sent to a listed page is sent home.
+        h.options.popupKillSpeed = QStringLiteral(".2");
+        h.settings.desiredHomeUrl = web.url("/tab.html");
+        int step = 0;
+        QVERIFY(GuardedChromium::runCycleUntil(
+            h,
+            [&] {
+                const int killed = h.state.popupsTerminated;
+                const bool bothTabs = guarded.count() == std::optional<int>(2);
+                if (step == 0) {
+                    hands.click(tab, 500, 100);
+                    step = 1;
+                } else if (step == 1 && bothTabs) {
+                    hands.client()->send(QStringLiteral("Page.bringToFront"), {}, tab);
+                    hands.click(tab, 100, 100);
+                    step = 2;
+                } else if (step == 2 && bothTabs && killed == 1) {
+                    h.options.killBrowsersOn = true;
+                    hands.client()->send("Target.createTarget",
+                                         {{"url", web.url("/tab.html?new")}, {"newWindow", true}});
+                    step = 3;
+                } else if (step == 3 && bothTabs && killed == 2) {
+                    h.options.killBrowsersOn = false;
+                    hands.client()->send("Page.navigate", {{"url", web.url("/hijacker.html")}},
+                                         tab);
+                    step = 4;
+                } else if (step == 4 && guarded.documentTitle(first) == "Hijacker") {
+                    h.settings.hijackPatterns = {QStringLiteral("/hijack")};
+                    step = 5;
+                }
+                return step == 5 && bothTabs && h.logLines().size() >= 3 &&
+                       guarded.locationUrl(first) == web.url("/tab.html");
+            },
+            90000, 1000));
+        QTRY_COMPARE_WITH_TIMEOUT(hands.pageIds().size(), 2, kWait);
+        QStringList lines = h.logLines();
+        QVERIFY2(lines.size() == 3 &&
+                     lines[0].startsWith(web.url("/popup.html") + "<===>Popup Ad") &&
+                     lines[1].startsWith(web.url("/tab.html?new") + "<===>") &&
+                     lines[2].startsWith(web.url("/hijacker.html") + "<===>Hijacker") &&
+                     lines[2].contains(" , redirected to " + web.url("/tab.html")),
+                 qPrintable(lines.join('\n')));
+
+        // The program ends and starts again: the browser is found again, with both its tabs.
+        program.reset();
+        QCOMPARE(guarded.members().size(), 0);
+        QVERIFY(startProgram());
+        QTRY_COMPARE_WITH_TIMEOUT(guarded.count(), 2, kWait);
+
+        // A second browser on the DevTools route, guarded at the same time: a popup in each.
+        ChromiumProcess other;
+        QVERIFY2(other.start(), qPrintable(other.lastError()));
+        ChromiumBrowser second(GuardedChromium::attachTo(other.endpoint()));
+        second.start();
+        guarded.addMember(&second);
+        DevToolsDriver otherHands;
+        const QString otherTab = show(otherHands, other.endpoint(), "/mixed.html");
+        QVERIFY(!otherTab.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(guarded.count(), 3, kWait);
+        hands.call(QStringLiteral("Page.navigate"), {{"url", web.url("/mixed.html")}}, tab);
+        QVERIFY(hands.waitUntilShown(tab, web.url("/mixed.html")));
+        step = 0;
+        QVERIFY(GuardedChromium::runCycleUntil(h, [&] {
+            if (step++ == 0) {
+                hands.client()->send(QStringLiteral("Page.bringToFront"), {}, tab);
+                hands.click(tab, 100, 100);
+                otherHands.click(otherTab, 100, 100);
+            }
+            return h.state.popupsTerminated == 2 && guarded.count() == std::optional<int>(3);
+        }));
+        lines = h.logLines().mid(3);
+        QVERIFY2(lines.size() == 2 && lines.filter(web.url("/popup.html") + "<===>").size() == 2,
+                 qPrintable(lines.join('\n')));
+    }
+};
+
+PAGEWARDEN_TEST_MAIN(TestExtensionChromium, QCoreApplication)
+#include "test_extension_chromium.moc"
