@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/connector/ExtensionBrowser.h"
 #include "wire/FrameCodec.h"
 
 #include <QObject>
@@ -8,7 +9,6 @@
 #include <optional>
 #include <sys/types.h>
 
-class ExtensionBrowser;
 class QLocalServer;
 class QLocalSocket;
 
