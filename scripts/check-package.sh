@@ -41,6 +41,9 @@ for m in etc/chromium etc/opt/chrome etc/opt/edge etc/opt/brave usr/lib/mozilla;
   f="$root/$m/native-messaging-hosts/pagewarden.bridge.json"
   grep -q '"path": "/usr/lib/pagewarden/pagewarden-bridge"' "$f" || fail "${f#"$root"} is wrong"
 done
+# Debian's chromium loads every extension linked into its extensions folder.
+[ "$(readlink "$root/usr/share/chromium/extensions/pagewarden")" = /usr/share/pagewarden/extension ] ||
+  fail "the extension is not linked into /usr/share/chromium/extensions"
 
 share="$root/usr/share"
 desktop="$share/applications/pagewarden.desktop"
