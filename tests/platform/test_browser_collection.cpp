@@ -1,7 +1,9 @@
 // Several browsers as one collection: reads and commands reach the browser that owns the window,
-// keys and handles stay apart across browsers and are never given again, and a browser that
-// leaves takes its windows along; "Kill new browsers" judges a window by its own browser's handle.
+// keys and handles stay apart across browsers and are never given again, a browser that leaves
+// takes its windows along, and "Kill new browsers" judges a window by its own browser's handle.
+// Also the status line that names every guarded browser and its route.
 #include "platform/BrowserCollection.h"
+#include "platform/BrowserRoutes.h"
 #include "support/BlockingHarness.h"
 #include "support/TestMain.h"
 
@@ -13,36 +15,25 @@ class TestBrowserCollection : public QObject {
 private slots:
     void membersShareOneCollection() {
         FakeBrowser a, b; // the same member keys (1, 2) and handles (1001, 1002) in both
-        a.addBrowser("http://a.example/", "A");
+        const WindowKey mine = a.addBrowser("http://a.example/", "A");
         b.addBrowser("http://b.example/", "B");
         BrowserCollection all;
         QSignalSpy changes(&all, &BrowserWindows::countChanged);
-        QCOMPARE(all.addMember(&a), 0);
-        QCOMPARE(all.addMember(&b), 1);
-        QCOMPARE(all.addMember(&b), 1); // once only
-        QCOMPARE(changes.size(), 2);
+        QCOMPARE(QList<int>({all.addMember(&a), all.addMember(&b), all.addMember(&b)}),
+                 QList<int>({0, 1, 1}));
         const QList<WindowKey> keys = all.enumerate();
-        QCOMPARE(keys.size(), 2);
         QCOMPARE(all.count(), 2);
         QCOMPARE(all.locationUrl(keys[1]), QStringLiteral("http://b.example/"));
         QCOMPARE(all.documentTitle(keys[0]), QStringLiteral("A"));
-        QVERIFY(keys[0] != keys[1]);
-        QVERIFY(all.handle(keys[0]) != all.handle(keys[1]));
+        QVERIFY(keys[0] != keys[1] && all.handle(keys[0]) != all.handle(keys[1]));
         QCOMPARE(all.handle(keys[1]), all.handleOf(&b, 1001));
-        QCOMPARE(all.handle(keys[0]), std::optional<qint64>(1001)); // the first member's own
-
-        QVERIFY(all.navigate(keys[1], "http://home.example/") && all.refresh(keys[1]));
-        QVERIFY(all.quit(keys[1]));
-        QCOMPARE(b.actionLog(),
-                 (QStringList{"navigate 1 http://home.example/", "refresh 1", "quit 1"}));
+        QVERIFY(all.navigate(keys[1], "http://home/") && all.refresh(keys[1]) && all.quit(keys[1]));
+        QCOMPARE(b.actionLog(), (QStringList{"navigate 1 http://home/", "refresh 1", "quit 1"}));
         QVERIFY(a.actions.isEmpty());
-        QCOMPARE(changes.size(), 3); // the member's own change, passed on
-        const WindowKey popup = b.addPopup("http://ads.example/");
-        QCOMPARE(changes.size(), 4);
-        QCOMPARE(all.count(), 2);
+        b.addPopup("http://ads.example/");
+        QCOMPARE(changes.size(), 4); // two members with windows came; b's quit and popup passed on
 
-        // A member that fails to count is left out; all failing is a failure.
-        b.fail("count");
+        b.fail("count"); // a member that cannot count is left out; all failing is a failure
         QCOMPARE(all.count(), 1);
         a.fail("count");
         QCOMPARE(all.count(), std::nullopt);
@@ -50,47 +41,59 @@ private slots:
         // A member that leaves takes its windows; back again, its windows are new to us.
         const WindowKey before = all.enumerate().last();
         all.removeMember(&b);
-        QCOMPARE(changes.size(), 5);
-        QCOMPARE(all.enumerate(), QList<WindowKey>{keys[0]});
-        QCOMPARE(all.locationUrl(before), std::nullopt);
-        QVERIFY(!all.quit(before));
-        QCOMPARE(all.handleOf(&b, 1001), std::nullopt);
         b.addPopup("http://ads.example/again"); // no longer heard
         QCOMPARE(changes.size(), 5);
+        QCOMPARE(all.enumerate(), QList<WindowKey>{keys[0]});
+        QVERIFY(!all.locationUrl(before) && !all.quit(before) && !all.handleOf(&b, 1001));
         QCOMPARE(all.addMember(&b), 2);
-        QVERIFY(!all.enumerate().contains(before));
         QCOMPARE(all.enumerate().size(), 3);
-        QVERIFY(all.handleOf(&b, 1000 + qint64(popup)) != all.handleOf(&a, 1000 + qint64(popup)));
-
+        QVERIFY(!all.enumerate().contains(before));
         {
             FakeBrowser gone;
             gone.addBrowser("http://c.example/");
             all.addMember(&gone);
             QCOMPARE(all.enumerate().size(), 4);
         } // destroyed: it leaves by itself
-        QCOMPARE(all.enumerate().size(), 3);
         QCOMPARE(all.members(), (QList<BrowserWindows*>{&a, &b}));
-    }
 
-    // A window open at the start is spared in its own browser only: another browser's window
-    // with the same handle of its own is a new browser window.
-    void killNewBrowsersTellsBrowsersApart() {
-        FakeBrowser a, b;
-        const WindowKey mine = a.addBrowser("http://mine.example/");
-        BrowserCollection all;
-        all.addMember(&a);
+        // A window open at the start is spared in its own browser only.
+        FakeBrowser c;
         TestClock clock(0.01);
         BlockingHarness h(all, clock);
         h.options.killBrowsersOn = true;
         h.controller.SnapshotExistingWindows();
-        QCOMPARE(h.state.existingWindowHandles, QStringList{"1001"});
-        all.addMember(&b);
-        const WindowKey other = b.addBrowser("http://other.example/"); // handle 1001 in b
-        QCOMPARE(b.handle(other), a.handle(mine));
-        h.state.forcePass = true;
-        h.pass.run();
-        QCOMPARE(b.quitWindows(), QList<WindowKey>{other});
+        all.addMember(&c);
+        const WindowKey other = c.addBrowser("http://other.example/"); // handle 1001, as `mine`
+        QCOMPARE(c.handle(other), a.handle(mine));
+        h.forcedPass();
+        QCOMPARE(c.quitWindows(), QList<WindowKey>{other});
         QVERIFY(a.actions.isEmpty());
+    }
+
+    void statusLine_data() {
+        QTest::addColumn<QStringList>("extensions");
+        QTest::addColumn<bool>("devTools");
+        QTest::addColumn<QString>("line");
+        const QStringList none, one{"Chromium 156"}, two{"Chromium 156", "Brave 140"};
+        QTest::newRow("DevTools only")
+            << none << true << "Guarding Chromium 156 (started by Pagewarden)";
+        QTest::newRow("nothing") << none << false
+                                 << "Guarding Chromium 156 (started by Pagewarden)";
+        QTest::newRow("one") << one << false << "Guarding Chromium 156 (extension)";
+        QTest::newRow("one and DevTools")
+            << one << true
+            << "Guarding Chromium 156 (extension) and Chromium 156 (started by Pagewarden)";
+        QTest::newRow("two and DevTools") << two << true
+                                          << "Guarding Chromium 156 (extension), Brave 140 "
+                                             "(extension) and Chromium 156 (started by Pagewarden)";
+    }
+    void statusLine() {
+        QFETCH(QStringList, extensions);
+        QFETCH(bool, devTools);
+        QFETCH(QString, line);
+        QCOMPARE(BrowserRoutes::statusLine(
+                     extensions, "Guarding Chromium 156 (started by Pagewarden)", devTools),
+                 line);
     }
 };
 

@@ -1,13 +1,11 @@
-// The host manifests: written for the browsers found in a home folder only, atomically, the same
-// bytes left alone, re-pointed at a moved bridge, and a file of another host never touched.
+// The host manifests: written for the browsers found in a home folder only, the same bytes left
+// alone, re-pointed at a moved bridge, and a file of another host never touched.
 #include "platform/connector/HostManifests.h"
 #include "support/TestMain.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace HostManifests;
@@ -15,72 +13,50 @@ using Kind = Outcome::Kind;
 
 class TestHostManifests : public QObject {
     Q_OBJECT
-
-    static QJsonObject read(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
-                                           : QJsonObject();
-    }
-
 private slots:
     void writes_data() {
-        QTest::addColumn<QString>("profile");
-        QTest::addColumn<QString>("hosts");
-        QTest::addColumn<QString>("allowedKey");
-        QTest::addColumn<QString>("allowed");
+        QTest::addColumn<QStringList>("row"); // profile, hosts folder, key, allowed
         const QString chromium = "chrome-extension://" + chromiumExtensionId + "/";
-        QTest::newRow("chromium") << ".config/chromium"
-                                  << ".config/chromium/NativeMessagingHosts"
-                                  << "allowed_origins" << chromium;
-        QTest::newRow("brave") << ".config/BraveSoftware/Brave-Browser"
-                               << ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts"
-                               << "allowed_origins" << chromium;
-        QTest::newRow("firefox") << ".mozilla"
-                                 << ".mozilla/native-messaging-hosts"
-                                 << "allowed_extensions" << firefoxExtensionId;
+        QTest::newRow("chromium") << QStringList{".config/chromium",
+                                                 ".config/chromium/NativeMessagingHosts",
+                                                 "allowed_origins", chromium};
+        QTest::newRow("brave") << QStringList{
+            ".config/BraveSoftware/Brave-Browser",
+            ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts", "allowed_origins",
+            chromium};
+        QTest::newRow("firefox") << QStringList{".mozilla", ".mozilla/native-messaging-hosts",
+                                                "allowed_extensions", firefoxExtensionId};
     }
     void writes() {
-        QFETCH(QString, profile);
-        QFETCH(QString, hosts);
-        QFETCH(QString, allowedKey);
-        QFETCH(QString, allowed);
+        QFETCH(QStringList, row);
         QTemporaryDir home;
-        QVERIFY(HostManifests::install(home.path(), "/opt/pw/bridge")
-                    .isEmpty()); // no browser, nothing written
-        QVERIFY(QDir(home.path()).mkpath(profile));
-        QVERIFY(QDir(home.path()).mkpath(".config/google-chrome-beta")); // not one we know
-        const QString path = home.filePath(hosts + "/pagewarden.bridge.json");
-        const auto kinds = [&](const QString& bridge) {
-            QList<Kind> out;
-            for (const Outcome& o : HostManifests::install(home.path(), bridge))
-                out << (o.path == path ? o.kind : Kind::Failed);
-            return out;
+        QVERIFY(install(home.path(), "/b").isEmpty()); // no browser, nothing written
+        QVERIFY(QDir(home.path()).mkpath(row[0]) && QDir(home.path()).mkpath(".config/opera"));
+        const QString path = home.filePath(row[1] + "/pagewarden.bridge.json");
+        QFile file(path);
+        const auto run = [&](const QString& bridge) {
+            const QList<Outcome> out = install(home.path(), bridge);
+            file.open(QIODevice::ReadOnly);
+            const QJsonObject json = QJsonDocument::fromJson(file.readAll()).object();
+            file.close();
+            return QStringList{QString::number(out.size()), out.value(0).path,
+                               QString::number(int(out.value(0).kind)),
+                               json["name"].toString() + json["type"].toString() +
+                                   json["path"].toString(),
+                               json[row[2]].toArray().first().toString()};
         };
-        QCOMPARE(kinds("/opt/pw/bridge"), QList<Kind>{Kind::Written});
-        const QJsonObject written = read(path);
-        QCOMPARE(written.value("name").toString(), QStringLiteral("pagewarden.bridge"));
-        QCOMPARE(written.value("type").toString(), QStringLiteral("stdio"));
-        QCOMPARE(written.value("path").toString(), QStringLiteral("/opt/pw/bridge"));
-        QCOMPARE(written.value(allowedKey).toArray(), QJsonArray{allowed});
-        QCOMPARE(kinds("/opt/pw/bridge"), QList<Kind>{Kind::Unchanged});
-        QCOMPARE(kinds("/usr/lib/pagewarden/pagewarden-bridge"), QList<Kind>{Kind::Written});
-        QCOMPARE(read(path).value("path").toString(),
-                 QStringLiteral("/usr/lib/pagewarden/pagewarden-bridge"));
-        QCOMPARE(QDir(home.filePath(hosts)).entryList(QDir::Files),
-                 QStringList{"pagewarden.bridge.json"});
-
-        // Another program's file under our name stays as it is, and is reported.
-        QFile foreign(path);
-        QVERIFY(foreign.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        foreign.write(R"({"name": "org.example.other", "path": "/bin/other"})");
-        foreign.close();
-        QCOMPARE(kinds("/opt/pw/bridge"), QList<Kind>{Kind::NotOurs});
-        QCOMPARE(read(path).value("path").toString(), QStringLiteral("/bin/other"));
-        const QString text = report(HostManifests::install(home.path(), "/opt/pw/bridge"),
-                                    "/opt/pw/bridge", "/usr/share/pagewarden/extension");
-        QVERIFY2(text.contains("left " + path + " alone") &&
-                     text.contains("/usr/share/pagewarden/extension"),
-                 qPrintable(text));
+        const QString ours = "pagewarden.bridgestdio";
+        QCOMPARE(run("/b"), (QStringList{"1", path, "0", ours + "/b", row[3]})); // written
+        QCOMPARE(run("/b"), (QStringList{"1", path, "1", ours + "/b", row[3]})); // unchanged
+        QCOMPARE(run("/c"), (QStringList{"1", path, "0", ours + "/c", row[3]})); // re-pointed
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QString(R"({"name": "org.example.other", "path": "/x", "%1": ["o"]})")
+                       .arg(row[2])
+                       .toUtf8());
+        file.close();
+        QCOMPARE(run("/b"), (QStringList{"1", path, "2", "org.example.other/x", "o"})); // not ours
+        QVERIFY(
+            report(install(home.path(), "/b"), "/b", "/ext").contains("left " + path + " alone"));
     }
 };
 
