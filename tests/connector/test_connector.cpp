@@ -85,6 +85,13 @@ void TestConnector::mirrorsTheBrowser_data() {
 {"type":"navTarget","tabId":12,"sourceTabId":10,"url":"http://b/"})"
         << QList<int>{2, 2} << R"({"type":"tabUpdated","tabId":12,"url":"http://b/","title":"B"})"
         << kA + " | 1 menu opener http://b/ [B]";
+    QTest::newRow("Firefox target=_blank tab")
+        << R"({"type":"tabCreated","tabId":12,"windowId":1,"openerTabId":10,"url":"about:blank"}
+{"type":"navTarget","tabId":12,"sourceTabId":10,"url":"http://b/","windowId":1})"
+        << QList<int>{2, 2}
+        << R"({"type":"tabUpdated","tabId":12,"url":"http://b/","title":"http://b/"}
+{"type":"tabUpdated","tabId":12,"title":"B","status":"complete"})"
+        << kA + " | 1 menu opener http://b/ [B]";
     QTest::newRow("untitled page")
         << R"({"type":"tabCreated","tabId":11,"windowId":1,"url":"http://u/"})" << QList<int>{2}
         << R"({"type":"tabUpdated","tabId":11,"url":"http://u/","title":"u/"}
