@@ -4,6 +4,7 @@
 // Also the status line that names every guarded browser and its route.
 #include "platform/BrowserCollection.h"
 #include "platform/BrowserRoutes.h"
+#include "platform/devtools/BrowserConnector.h"
 #include "support/BlockingHarness.h"
 #include "support/TestMain.h"
 
@@ -70,30 +71,37 @@ private slots:
         QVERIFY(a.actions.isEmpty());
     }
 
-    void statusLine_data() {
-        QTest::addColumn<QStringList>("extensions");
-        QTest::addColumn<bool>("devTools");
-        QTest::addColumn<QString>("line");
-        const QStringList none, one{"Chromium 156"}, two{"Chromium 156", "Brave 140"};
-        QTest::newRow("DevTools only")
-            << none << true << "Guarding Chromium 156 (started by Pagewarden)";
-        QTest::newRow("nothing") << none << false
-                                 << "Guarding Chromium 156 (started by Pagewarden)";
-        QTest::newRow("one") << one << false << "Guarding Chromium 156 (extension)";
-        QTest::newRow("one and DevTools")
-            << one << true
-            << "Guarding Chromium 156 (extension) and Chromium 156 (started by Pagewarden)";
-        QTest::newRow("two and DevTools") << two << true
-                                          << "Guarding Chromium 156 (extension), Brave 140 "
-                                             "(extension) and Chromium 156 (started by Pagewarden)";
+    void statusLine_namesEveryBrowserAndItsRoute() {
+        const QString dev = "Guarding Chromium 156 (started by Pagewarden)";
+        const auto line = [&](const QStringList& extensions, bool devTools) {
+            return BrowserRoutes::statusLine(extensions, dev, devTools);
+        };
+        QCOMPARE(line({}, true), dev);
+        QCOMPARE(line({"Chromium 156"}, false), "Guarding Chromium 156 (extension)");
+        QCOMPARE(line({"Chromium 156", "Brave 140"}, true),
+                 "Guarding Chromium 156 (extension), Brave 140 (extension) and " + dev.mid(9));
     }
-    void statusLine() {
-        QFETCH(QStringList, extensions);
-        QFETCH(bool, devTools);
-        QFETCH(QString, line);
-        QCOMPARE(BrowserRoutes::statusLine(
-                     extensions, "Guarding Chromium 156 (started by Pagewarden)", devTools),
-                 line);
+
+    // launch_browser=auto: a browser of our own is launched after the wait only if nothing is
+    // guarded by then (here the launch is seen failing to find its browser).
+    void autoLaunch_onlyWhenNothingIsGuarded_data() {
+        QTest::addColumn<bool>("guarded");
+        QTest::newRow("an extension is connected") << true;
+        QTest::newRow("nothing is guarded") << false;
+    }
+    void autoLaunch_onlyWhenNothingIsGuarded() {
+        QFETCH(bool, guarded);
+        BrowserConnectionOptions options;
+        options.executable = QStringLiteral("/nonexistent/browser");
+        BrowserRoutes::applyLaunch(BrowserRoutes::Launch::Auto, options);
+        BrowserConnector connector(options);
+        connector.start();
+        LaunchGate gate(connector, [guarded] { return guarded; });
+        QSignalSpy allowed(&gate, &LaunchGate::launchAllowed);
+        gate.start(10);
+        QTRY_VERIFY(gate.decided() && connector.state() == BrowserConnector::State::Waiting);
+        QCOMPARE(allowed.size(), int(!guarded));
+        QTRY_COMPARE(connector.status().contains("Cannot find the browser"), !guarded);
     }
 };
 
