@@ -36,6 +36,9 @@ constexpr int kWarmUp = 3;          // clicks per closer not counted: a fresh br
 constexpr int kGapMs = 400;         // after a popup is gone, before the next click
 constexpr int kGiveUpMs = 10000;    // a popup not gone by then is counted as missed
 constexpr double kGoalFactor = 1.2; // the extension route against the floor, plus the delays
+// How long the program's records of an extension's new tab wait for its title (ExtensionBrowser's
+// own default, which the program keeps).
+constexpr int kProgramTitleWaitMs = 300;
 
 double wallMs() {
     using namespace std::chrono;
@@ -73,15 +76,24 @@ bool waitFor(const std::function<bool()>& condition, int ms) {
     return true;
 }
 
-// One browser and what was measured in it.
-struct Closer {
-    QString name;
-    ChromiumProcess browser;
+// One browser, with the benchmark's own DevTools connection to it.
+struct Browser {
+    ChromiumProcess process;
     DevToolsDriver hands; // the benchmark's own: clicks, and sees targets come and go
     QString tab;          // the session on the page that is clicked
     QSet<QString> known;  // targets that are not popups
     QString popup;        // the popup of the click under way
-    QList<double> gone;   // click -> gone, ms
+};
+
+// One closer's clicks and what was measured for them.
+struct Series {
+    Series(QString what, Browser* browser, std::function<void()> setUp = {})
+        : name(std::move(what)), in(browser), before(std::move(setUp)) {}
+    QString name;
+    Browser* in = nullptr;
+    std::function<void()> before;        // sets the program up for this series' click
+    QList<double> gone;                  // click -> gone, ms
+    QList<double> created;               // click -> the browser reports the popup's page
     QList<double> entered, woke, closed; // click -> the program's steps (its routes only)
     int missed = 0;
 };
@@ -97,21 +109,24 @@ void servePages(LocalHttpServer& web) {
 
 // Shows the page and starts watching the browser's targets: a new page is the click's popup, and
 // it is gone when the browser says its target is destroyed.
-bool watch(Closer& c, const QString& url, const std::function<void(Closer&)>& gone) {
-    c.tab = ExtensionRig::showInFirstTab(c.hands, c.browser.endpoint(), url);
+bool watch(Browser& c, const QString& url, const std::function<void(Browser&)>& created,
+           const std::function<void(Browser&)>& gone) {
+    c.tab = ExtensionRig::showInFirstTab(c.hands, c.process.endpoint(), url);
     if (c.tab.isEmpty())
         return false;
     for (const QString& id : c.hands.pageIds())
         c.known.insert(id);
     QObject::connect(
         c.hands.client(), &DevToolsClient::eventReceived,
-        [&c, gone](const QString& method, const QJsonObject& params, const QString&) {
+        [&c, created, gone](const QString& method, const QJsonObject& params, const QString&) {
             if (method == QLatin1String("Target.targetCreated")) {
                 const QJsonObject info = params.value(QStringLiteral("targetInfo")).toObject();
                 const QString id = info.value(QStringLiteral("targetId")).toString();
                 if (info.value(QStringLiteral("type")).toString() == QLatin1String("page") &&
-                    !c.known.contains(id) && c.popup.isEmpty())
+                    !c.known.contains(id) && c.popup.isEmpty()) {
                     c.popup = id;
+                    created(c);
+                }
             } else if (method == QLatin1String("Target.targetDestroyed") && !c.popup.isEmpty() &&
                        params.value(QStringLiteral("targetId")).toString() == c.popup) {
                 gone(c);
@@ -154,28 +169,38 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    Closer floor, extension, devtools;
-    floor.name = QStringLiteral("floor extension");
-    extension.name = QStringLiteral("Pagewarden extension, delay 0");
-    devtools.name = QStringLiteral("DevTools route, delay 0");
+    Browser floor, ours, devtools;
     const QString source = QStringLiteral(PAGEWARDEN_SOURCE);
-    if (!ExtensionRig::startChromium(floor.browser, source + "/bench/extension-floor") ||
-        !ExtensionRig::startChromium(extension.browser, source + "/extension", PAGEWARDEN_BRIDGE) ||
-        !devtools.browser.start()) {
-        std::fprintf(
-            stderr, "cannot start the browsers: %s %s %s\n", qPrintable(floor.browser.lastError()),
-            qPrintable(extension.browser.lastError()), qPrintable(devtools.browser.lastError()));
+    if (!ExtensionRig::startChromium(floor.process, source + "/bench/extension-floor") ||
+        !ExtensionRig::startChromium(ours.process, source + "/extension", PAGEWARDEN_BRIDGE) ||
+        !devtools.process.start()) {
+        std::fprintf(stderr, "cannot start the browsers: %s %s %s\n",
+                     qPrintable(floor.process.lastError()), qPrintable(ours.process.lastError()),
+                     qPrintable(devtools.process.lastError()));
         return 1;
     }
-    ChromiumBrowser adapter(GuardedChromium::attachTo(devtools.browser.endpoint()));
+    ChromiumBrowser adapter(GuardedChromium::attachTo(devtools.process.endpoint()));
     adapter.start();
     guarded.addMember(&adapter);
 
+    // The extension's browser as the program sees it, and how long its records wait for a title.
+    const auto titleWait = [&](int ms) {
+        for (ExtensionBrowser* member : program.server->browsers())
+            member->setTitleTimeout(ms);
+    };
+    QList<Series> series{
+        {QStringLiteral("floor extension"), &floor},
+        {QStringLiteral("Pagewarden extension"), &ours, [&] { titleWait(kProgramTitleWaitMs); }},
+        {QStringLiteral("DevTools route"), &devtools},
+        // Diagnostic: the same route with records that do not wait for the popup's title.
+        {QStringLiteral("Pagewarden ext., no title wait"), &ours, [&] { titleWait(0); }},
+    };
+
     // The click under way and the program's steps for it.
-    QList<Closer*> order{&floor, &extension, &devtools};
     int click = 0;
-    const int total = (kWarmUp + clicks) * static_cast<int>(order.size());
-    double enteredAt = 0, wokeAt = 0, closedAt = 0, goneAt = 0;
+    const int total = (kWarmUp + clicks) * static_cast<int>(series.size());
+    const auto current = [&]() -> Series& { return series[click % series.size()]; };
+    double createdAt = 0, enteredAt = 0, wokeAt = 0, closedAt = 0, goneAt = 0;
     bool finished = false;
     int baseline = 0;
     QTimer giveUp;
@@ -186,39 +211,48 @@ int main(int argc, char** argv) {
             finished = true;
             return;
         }
-        Closer& c = *order.at(click % order.size());
-        enteredAt = wokeAt = closedAt = goneAt = 0;
-        c.popup.clear();
-        c.hands.click(c.tab, 100, 100);
+        Series& s = current();
+        if (s.before)
+            s.before();
+        createdAt = enteredAt = wokeAt = closedAt = goneAt = 0;
+        s.in->popup.clear();
+        s.in->hands.click(s.in->tab, 100, 100);
         giveUp.start(kGiveUpMs);
     };
-    const auto counted = [&] { return click / static_cast<int>(order.size()) >= kWarmUp; };
+    const auto counted = [&] { return click / static_cast<int>(series.size()) >= kWarmUp; };
     QObject::connect(&giveUp, &QTimer::timeout, [&] {
-        Closer& c = *order.at(click % order.size());
-        std::fprintf(stderr, "%s: click %d, popup not gone in time\n", qPrintable(c.name), click);
+        std::fprintf(stderr, "%s: click %d, popup not gone in time\n", qPrintable(current().name),
+                     click);
         if (counted())
-            ++c.missed;
-        c.popup.clear();
+            ++current().missed;
+        current().in->popup.clear();
         ++click;
         QTimer::singleShot(kGapMs, next);
     });
-    const auto gone = [&](Closer& c) {
-        if (&c != order.at(click % order.size()) || goneAt != 0)
+    const auto created = [&](Browser& b) {
+        if (&b == current().in && createdAt == 0)
+            createdAt = wallMs();
+    };
+    const auto gone = [&](Browser& b) {
+        if (&b != current().in || goneAt != 0)
             return;
         giveUp.stop();
         goneAt = wallMs();
         // The page's own clock at the click, read once the popup is gone.
-        c.hands.client()->send(
+        b.hands.client()->send(
             QStringLiteral("Runtime.evaluate"),
-            {{"expression", "window.lastClick"}, {"returnByValue", true}}, c.tab, nullptr,
-            [&, target = &c](const DevToolsReply& reply) {
+            {{"expression", "window.lastClick"}, {"returnByValue", true}}, b.tab, nullptr,
+            [&](const DevToolsReply& reply) {
                 const double at = reply.result.value("result").toObject().value("value").toDouble();
+                Series& s = current();
                 if (counted() && at > 0) {
-                    target->gone.append(goneAt - at);
+                    s.gone.append(goneAt - at);
+                    if (createdAt > 0)
+                        s.created.append(createdAt - at);
                     if (enteredAt > 0 && wokeAt > 0 && closedAt > 0) {
-                        target->entered.append(enteredAt - at);
-                        target->woke.append(wokeAt - at);
-                        target->closed.append(closedAt - at);
+                        s.entered.append(enteredAt - at);
+                        s.woke.append(wokeAt - at);
+                        s.closed.append(closedAt - at);
                     }
                 }
                 ++click;
@@ -240,9 +274,9 @@ int main(int argc, char** argv) {
     });
 
     const QString page = web.url("/click.html");
-    for (Closer* c : order) {
-        if (!watch(*c, page, gone)) {
-            std::fprintf(stderr, "%s: cannot show the page\n", qPrintable(c->name));
+    for (Browser* b : {&floor, &ours, &devtools}) {
+        if (!watch(*b, page, created, gone)) {
+            std::fprintf(stderr, "a browser cannot show the page\n");
             return 1;
         }
     }
@@ -263,19 +297,22 @@ int main(int argc, char** argv) {
         h, [&] { return finished; }, 3600 * 1000);
 
     std::printf("click -> popup gone:\n");
-    for (const Closer* c : order)
-        print("  " + c->name, c->gone, c->missed);
-    for (const Closer* c : {&extension, &devtools}) {
-        std::printf("%s, click -> each step:\n", qPrintable(c->name));
-        print(QStringLiteral("  popup entered the mirror"), c->entered);
-        print(QStringLiteral("  survey pass woke"), c->woke);
-        print(QStringLiteral("  close sent (count back)"), c->closed);
+    for (const Series& s : series)
+        print("  " + s.name, s.gone, s.missed);
+    for (const Series& s : series) {
+        std::printf("%s, click -> each step:\n", qPrintable(s.name));
+        print(QStringLiteral("  the browser shows the popup"), s.created);
+        if (s.woke.isEmpty())
+            continue;
+        print(QStringLiteral("  popup entered the mirror"), s.entered);
+        print(QStringLiteral("  survey pass woke"), s.woke);
+        print(QStringLiteral("  close sent (count back)"), s.closed);
     }
-    const double floorMedian = stats(floor.gone).median;
-    const double ours = stats(extension.gone).median;
+    const double floorMedian = stats(series[0].gone).median;
+    const double oursMedian = stats(series[1].gone).median;
     const double bound = kGoalFactor * floorMedian; // the options ask for no delay here
-    std::printf("goal: extension median %.1f ms <= %.1f x floor %.1f = %.1f ms: %s\n", ours,
-                kGoalFactor, floorMedian, bound, ours <= bound ? "holds" : "does NOT hold");
+    std::printf("goal: extension median %.1f ms <= %.1f x floor %.1f = %.1f ms: %s\n", oursMedian,
+                kGoalFactor, floorMedian, bound, oursMedian <= bound ? "holds" : "does NOT hold");
     program.stop();
     return 0;
 }
