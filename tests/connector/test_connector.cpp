@@ -151,15 +151,20 @@ void TestConnector::obeysAndNeverTakesAClosedTabBack() {
     QVERIFY(!browser.quit(keys[1]));
     QVERIFY(browser.navigate(keys[0], "https://home/"));
     QVERIFY(!browser.navigate(keys[0], "file:///etc/passwd"));
-    QVERIFY(browser.refresh(keys[0]));
+    QVERIFY(browser.refresh(keys[0])); // held while the tab is on its way home
     browser.requestSnapshot();
     QCOMPARE(browser.enumerate(), QList<WindowKey>{keys[0]});
     // A close refused or never answered leaves the tab out all the same.
     feed(browser, R"({"type":"done","id":1,"ok":false,"error":"No window with id: 2."}
 {"type":"tabUpdated","tabId":20,"url":"http://p/"}
 {"type":"tabMoved","tabId":11,"windowId":1}
-{"type":"snapshot","windows":[{"id":2,"type":"popup","tabs":[{"id":20,"url":"http://p/"}]}]})");
+{"type":"snapshot","windows":[{"id":2,"type":"popup","tabs":[{"id":20,"url":"http://p/"}]}]}
+{"type":"tabUpdated","tabId":10,"status":"complete"}
+{"type":"tabUpdated","tabId":10,"url":"https://home/","status":"loading"})");
     QCOMPARE(browser.enumerate(), QList<WindowKey>{keys[0]});
+    QCOMPARE(sent.size(), 4);
+    feed(browser, R"({"type":"tabUpdated","tabId":10,"status":"complete"})");
+    QVERIFY(browser.refresh(keys[0]));
     QStringList commands;
     for (const QList<QVariant>& s : sent)
         commands << s.first().toString();
@@ -167,8 +172,9 @@ void TestConnector::obeysAndNeverTakesAClosedTabBack() {
              QStringList({R"({"id":1,"type":"close","v":1,"windowId":2})",
                           R"({"id":2,"tabId":11,"type":"close","v":1})",
                           R"({"id":3,"tabId":10,"type":"navigate","url":"https://home/","v":1})",
-                          R"({"id":4,"tabId":10,"type":"reload","v":1})",
-                          R"({"id":5,"type":"snapshot","v":1})"}));
+                          R"({"id":4,"type":"snapshot","v":1})",
+                          R"({"id":5,"tabId":10,"type":"reload","v":1})",
+                          R"({"id":6,"tabId":10,"type":"reload","v":1})"}));
 }
 
 void TestConnector::ignoresWhatIsNotAFact() {

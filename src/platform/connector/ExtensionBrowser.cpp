@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 #include <QTimer>
 #include <QUrl>
+#include <utility>
 
 Q_DECLARE_LOGGING_CATEGORY(lcConnector)
 
@@ -13,6 +14,8 @@ namespace M = ExtensionMessages;
 namespace {
 
 const QString kAboutBlank = QStringLiteral("about:blank");
+// A navigation that never finishes stops holding a reload after this long (ms).
+constexpr int kNavigationWaitMs = 15000;
 
 QString withoutScheme(const QString& url) {
     const qsizetype at = url.indexOf(QLatin1String("://"));
@@ -125,6 +128,11 @@ void ExtensionBrowser::on(const M::TabUpdated& m) {
         it->title = *m.title;
     if (m.complete)
         it->complete = *m.complete;
+    if (it->navigateCommand != 0) {
+        it->navigateStarted = it->navigateStarted || (m.url && *m.url != it->navigateFrom);
+        if (it->navigateStarted && m.complete.value_or(false))
+            navigationSettled(m.tabId, it->navigateCommand);
+    }
     wakeTitleWait();
 }
 
@@ -156,8 +164,13 @@ void ExtensionBrowser::on(const M::WindowRemoved& m) {
 }
 
 void ExtensionBrowser::on(const M::Done& m) {
-    if (!m.ok)
-        qCDebug(lcConnector) << browserName() << "refused command" << m.id << m.error;
+    if (m.ok)
+        return;
+    qCDebug(lcConnector) << browserName() << "refused command" << m.id << m.error;
+    for (auto it = m_tabs.cbegin(); it != m_tabs.cend(); ++it) {
+        if (it->navigateCommand == m.id)
+            return navigationSettled(it.key(), m.id); // nothing is on its way
+    }
 }
 
 // --- the mirror ----------------------------------------------------------------------------------
@@ -232,10 +245,26 @@ ExtensionBrowser::Tab* ExtensionBrowser::find(WindowKey key) {
     return tab == m_tabs.end() ? nullptr : &tab.value();
 }
 
-void ExtensionBrowser::send(QJsonObject command) {
+qint64 ExtensionBrowser::send(QJsonObject command) {
+    const qint64 id = m_nextCommand++;
     command.insert(QStringLiteral("v"), 1);
-    command.insert(QStringLiteral("id"), double(m_nextCommand++));
+    command.insert(QStringLiteral("id"), double(id));
     emit outgoing(QJsonDocument(command).toJson(QJsonDocument::Compact));
+    return id;
+}
+
+qint64 ExtensionBrowser::sendReload(qint64 tabId) {
+    return send({{QStringLiteral("type"), QStringLiteral("reload")},
+                 {QStringLiteral("tabId"), double(tabId)}});
+}
+
+void ExtensionBrowser::navigationSettled(qint64 tabId, qint64 command) {
+    auto it = m_tabs.find(tabId);
+    if (it == m_tabs.end() || it->navigateCommand != command)
+        return;
+    it->navigateCommand = 0;
+    if (std::exchange(it->reloadHeld, false) && !it->closing)
+        sendReload(tabId);
 }
 
 void ExtensionBrowser::requestSnapshot() {
@@ -361,9 +390,16 @@ bool ExtensionBrowser::navigate(WindowKey window, const QString& address) {
     if (it == m_entered.end() ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
         return false;
-    send({{QStringLiteral("type"), QStringLiteral("navigate")},
-          {QStringLiteral("tabId"), double(it->second)},
-          {QStringLiteral("url"), address}});
+    const qint64 tabId = it->second;
+    Tab& tab = m_tabs[tabId];
+    const qint64 command = send({{QStringLiteral("type"), QStringLiteral("navigate")},
+                                 {QStringLiteral("tabId"), double(tabId)},
+                                 {QStringLiteral("url"), address}});
+    tab.navigateCommand = command;
+    tab.navigateFrom = tab.shown();
+    tab.navigateStarted = false;
+    QTimer::singleShot(kNavigationWaitMs, this,
+                       [this, tabId, command] { navigationSettled(tabId, command); });
     return true;
 }
 
@@ -371,7 +407,10 @@ bool ExtensionBrowser::refresh(WindowKey window) {
     const auto it = m_entered.find(window);
     if (it == m_entered.end())
         return false;
-    send({{QStringLiteral("type"), QStringLiteral("reload")},
-          {QStringLiteral("tabId"), double(it->second)}});
+    Tab& tab = m_tabs[it->second];
+    if (tab.navigateCommand != 0)
+        tab.reloadHeld = true; // sent once the navigation has finished
+    else
+        sendReload(it->second);
     return true;
 }

@@ -33,7 +33,10 @@ class QEventLoop;
 //  visible           a new tab's initial document counts, as it does for DevTools.
 //  quit              Closes the tab (its window, when it is the window's only tab). The tab leaves
 //                    the mirror at once and never comes back, whatever the browser answers.
-//  navigate, refresh Sends navigate (http and https only) and reload.
+//  navigate, refresh Sends navigate (http and https only) and reload. A reload asked while our
+//                    navigate is under way waits until the tab has loaded its new address (or
+//                    the browser refused, or 15 s passed): sent at once, it would reload the page
+//                    being left.
 //
 // Messages come in through receive() (the server, or a test); commands go out by `outgoing`.
 class ExtensionBrowser : public BrowserWindows {
@@ -87,6 +90,12 @@ private:
         bool opener = false;
         bool complete = false; // the page says it has loaded
         bool titleWaited = false;
+        // A navigate we sent and the browser has not finished: a reload asked meanwhile is held,
+        // or it would reload the page being left and lose the new address.
+        qint64 navigateCommand = 0; // 0: none pending
+        QString navigateFrom;
+        bool navigateStarted = false; // the tab has reported an address since
+        bool reloadHeld = false;
         QString openedFor; // the address it was opened for
         QString url;       // the address it reported itself
         QString title;     // the title of the document at `url`
@@ -111,8 +120,10 @@ private:
     void leave(Tab& tab);
     bool forget(qint64 tabId); // true when it was in the mirror
     Tab* find(WindowKey key);
-    void send(QJsonObject command);
+    qint64 send(QJsonObject command);
     void wakeTitleWait();
+    void navigationSettled(qint64 tabId, qint64 command);
+    qint64 sendReload(qint64 tabId);
 
     QString m_browser;
     QString m_version;
