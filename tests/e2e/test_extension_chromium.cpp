@@ -3,12 +3,8 @@
 // collection of guarded browsers and the real blocking cycle guard it, with a second Chromium on
 // the DevTools route in the same collection. The test clicks and reads over DevTools only.
 #include "e2e/ChromiumFixture.h"
-#include "platform/BrowserCollection.h"
-#include "platform/connector/ConnectorServer.h"
-#include "platform/connector/ExtensionBrowser.h"
-#include "platform/connector/HostManifests.h"
+#include "support/ExtensionRig.h"
 #include "support/TestMain.h"
-#include "wire/ConnectorSocket.h"
 
 #include <QDirIterator>
 #include <QtTest>
@@ -34,33 +30,7 @@ class TestExtensionChromium : public QObject {
     SystemClock clock;
     BrowserCollection guarded;
     BlockingHarness h{guarded, clock};
-    std::unique_ptr<ConnectorServer> program;
-
-    // The program's side, as the program wires it: each browser that connects joins the
-    // collection, and the windows its snapshot names are spared like windows open at the start.
-    bool startProgram() {
-        program = std::make_unique<ConnectorServer>(Wire::connectorSocketPath());
-        connect(program.get(), &ConnectorServer::browserConnected, this,
-                [this](ExtensionBrowser* member) {
-                    guarded.addMember(member);
-                    connect(member, &ExtensionBrowser::snapshotWindows, this,
-                            [this, member](const QList<qint64>& handles) {
-                                for (const qint64 handle : handles)
-                                    h.state.existingWindowHandles << QString::number(
-                                        guarded.handleOf(member, handle).value_or(-1));
-                            });
-                });
-        return program->listen();
-    }
-
-    // The page at `path` in the driver's first tab, loaded and ready for clicks; gives its session.
-    QString show(DevToolsDriver& hands, const QString& endpoint, const QString& path) {
-        if (!hands.connectTo(endpoint))
-            return {};
-        const QString tab = hands.attach(hands.findPage(QStringLiteral("about:blank")));
-        hands.call(QStringLiteral("Page.navigate"), {{"url", web.url(path)}}, tab);
-        return hands.waitUntilShown(tab, web.url(path)) ? tab : QString();
-    }
+    ExtensionRig::Program program{guarded, h.state};
 
 private slots:
     void initTestCase() {
@@ -71,22 +41,17 @@ private slots:
 
     void everydayBrowser_guardedThroughItsExtension() {
         ChromiumProcess everyday;
-        const QString hosts = everyday.profile() + "/NativeMessagingHosts";
-        QFile manifest(hosts + "/pagewarden.bridge.json");
-        QVERIFY(QDir().mkpath(hosts) && manifest.open(QIODevice::WriteOnly) &&
-                manifest.write(HostManifests::manifest(HostManifests::Family::Chromium,
-                                                       PAGEWARDEN_BRIDGE)) > 0);
-        manifest.close();
-        QVERIFY2(everyday.start({"--load-extension=" PAGEWARDEN_EXTENSION}),
+        QVERIFY2(ExtensionRig::startChromium(everyday, PAGEWARDEN_EXTENSION, PAGEWARDEN_BRIDGE),
                  qPrintable(everyday.lastError()));
         DevToolsDriver hands;
-        const QString tab = show(hands, everyday.endpoint(), "/mixed.html");
+        const QString tab =
+            ExtensionRig::showInFirstTab(hands, everyday.endpoint(), web.url("/mixed.html"));
         QVERIFY(!tab.isEmpty());
 
         // The program starts after the browser, whose bridge is waiting: found within 3 s.
         QTRY_VERIFY_WITH_TIMEOUT(bridgeRunning(), kWait);
-        QVERIFY2(startProgram(), qPrintable(program->errorString()));
-        QTRY_COMPARE_WITH_TIMEOUT(program->browsers().size(), 1, 3000);
+        QVERIFY(program.start());
+        QTRY_COMPARE_WITH_TIMEOUT(program.server->browsers().size(), 1, 3000);
         QTRY_COMPARE_WITH_TIMEOUT(guarded.count(), 1, kWait);
         const WindowKey first = guarded.enumerate().first();
         QTRY_COMPARE_WITH_TIMEOUT(guarded.documentTitle(first), QStringLiteral("Mixed"), kWait);
@@ -138,9 +103,9 @@ private slots:
                  qPrintable(lines.join('\n')));
 
         // The program ends and starts again: the browser is found again, with both its tabs.
-        program.reset();
+        program.stop();
         QCOMPARE(guarded.members().size(), 0);
-        QVERIFY(startProgram());
+        QVERIFY(program.start());
         QTRY_COMPARE_WITH_TIMEOUT(guarded.count(), 2, kWait);
 
         // A second browser on the DevTools route, guarded at the same time: a popup in each.
@@ -150,7 +115,8 @@ private slots:
         second.start();
         guarded.addMember(&second);
         DevToolsDriver otherHands;
-        const QString otherTab = show(otherHands, other.endpoint(), "/mixed.html");
+        const QString otherTab =
+            ExtensionRig::showInFirstTab(otherHands, other.endpoint(), web.url("/mixed.html"));
         QVERIFY(!otherTab.isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(guarded.count(), 3, kWait);
         hands.call(QStringLiteral("Page.navigate"), {{"url", web.url("/mixed.html")}}, tab);
