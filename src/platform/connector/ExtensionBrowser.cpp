@@ -41,6 +41,7 @@ ExtensionBrowser::~ExtensionBrowser() {
 }
 
 void ExtensionBrowser::receive(QByteArrayView json) {
+    qCDebug(lcConnector).noquote() << browserName() << "says" << json.toByteArray();
     if (const auto message = M::parse(json))
         receive(*message);
 }

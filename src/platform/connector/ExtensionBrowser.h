@@ -55,7 +55,9 @@ public:
     void requestSnapshot();
 
     // How long a popup tab may wait for its opener before it enters anyway, and how long a
-    // record may wait for a new tab's title.
+    // record may wait for a new tab's title. The title wait ends as soon as the title or the end
+    // of the load arrives, so its bound matters only for a page slow to load, as on a busy
+    // machine, where a shorter one left records without their titles.
     void setOpenerTimeout(int ms) { m_openerTimeoutMs = ms; }
     void setTitleTimeout(int ms) { m_titleTimeoutMs = ms; }
 
@@ -133,6 +135,6 @@ private:
     WindowKey m_nextKey = 1;
     qint64 m_nextCommand = 1;
     int m_openerTimeoutMs = 500;
-    int m_titleTimeoutMs = 300;
+    int m_titleTimeoutMs = 1000;
     QPointer<QEventLoop> m_titleWait;
 };
