@@ -108,8 +108,8 @@ QString report(const QList<Outcome>& outcomes, const QString& bridgePath,
                               "Pagewarden.\n");
     lines << QStringLiteral("Bridge: %1").arg(bridgePath);
     if (outcomes.isEmpty())
-        lines << QStringLiteral("No Chromium-family browser profile was found in your home folder; "
-                                "start the browser once, then run this again.");
+        lines << QStringLiteral("No Chromium-family or Firefox profile was found in your home "
+                                "folder; start the browser once, then run this again.");
     for (const Outcome& o : outcomes) {
         switch (o.kind) {
         case Outcome::Kind::Written:
@@ -136,6 +136,12 @@ QString report(const QList<Outcome>& outcomes, const QString& bridgePath,
                                               : extensionFolder)
           << QStringLiteral("  To guard private (incognito) windows too: the extension's "
                             "\"Details\", then \"Allow in Incognito\".")
+          << QStringLiteral("  Firefox: open about:debugging#/runtime/this-firefox, choose \"Load "
+                            "Temporary Add-on\" and pick")
+          << QStringLiteral("    %1/manifest.json (until Firefox quits: Firefox keeps only signed "
+                            "extensions; see the README)")
+                 .arg(extensionFolder.isEmpty() ? QStringLiteral("share/pagewarden/extension")
+                                                : extensionFolder)
           << QStringLiteral("Pagewarden finds the browser within seconds of either starting.");
     return lines.join('\n') + '\n';
 }
