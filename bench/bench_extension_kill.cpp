@@ -1,27 +1,32 @@
-// Click -> popup gone, three closers in one run, their clicks alternating:
-//   floor     a Chromium with bench/extension-floor, which removes a popup window in the listener
+// Click -> popup gone, the closers of one run taking turns, click by click:
+//   floor     a browser with bench/extension-floor, which removes a popup window in the listener
 //             of its creation (no port, no program, no rule): the fastest an extension can be;
-//   extension a Chromium with extension/, its bridge, the program's server, the collection and
-//             the blocking cycle, the kill delay set to 0;
-//   devtools  a Chromium on the DevTools route (the adapter), in the same collection and cycle.
+//   extension a browser with extension/, its bridge, the program's server, the collection and the
+//             blocking cycle, the kill delay set to 0; and the same again with records that do not
+//             wait for the popup's title (a diagnostic: how the program runs is the first);
+//   devtools  (Chromium only) a Chromium on the DevTools route, in the same collection and cycle.
 //
-//   bench_extension_kill [clicks per closer, default 20]
+//   bench_extension_kill [clicks per closer, default 20] [firefox]
 //
-// Every browser shows the same page and gets the same click (Input.dispatchMouseEvent on a button
-// whose handler calls window.open with a size, so the browser makes a popup window). The time runs
-// from the page's click handler to the moment the browser reports the popup's page target
-// destroyed, seen by a DevTools connection of the benchmark's own. For the program's two routes it
-// also prints when the popup entered the mirror, when the survey pass woke, and when the pass
-// closed it (the mirror's count back), each after the click.
+// Every browser shows the same page and gets the same click (DevTools' Input.dispatchMouseEvent,
+// or BiDi's input.performActions in Firefox, on a button whose handler calls window.open with a
+// size, so the browser makes a popup window). The time runs from the page's click handler to the
+// moment the browser reports the popup's page gone, seen by a remote connection of the benchmark's
+// own. It also prints when the browser showed the popup and, for the program's routes, when the
+// popup entered the mirror, when the survey pass woke and when it sent the close (the mirror's
+// count back), each after the click.
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "support/ExtensionRig.h"
+#include "support/FirefoxProcess.h"
 #include "support/GuardedChromium.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestMain.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
 #include <QTest>
@@ -76,14 +81,20 @@ bool waitFor(const std::function<bool()>& condition, int ms) {
     return true;
 }
 
-// One browser, with the benchmark's own DevTools connection to it.
+// One browser, with the benchmark's own remote connection to it (DevTools for Chromium, WebDriver
+// BiDi for Firefox): it clicks, and it sees windows come and go.
 struct Browser {
     ChromiumProcess process;
-    DevToolsDriver hands; // the benchmark's own: clicks, and sees targets come and go
-    QString tab;          // the session on the page that is clicked
-    QSet<QString> known;  // targets that are not popups
-    QString popup;        // the popup of the click under way
+    DevToolsDriver hands;
+    FirefoxProcess firefox;
+    QString tab;         // the page that is clicked (a session, or a browsing context)
+    QSet<QString> known; // targets or contexts that are not popups
+    QString popup;       // the popup of the click under way
+    std::function<void()> click;
+    // Reads the page's own clock at its last click and hands it over.
+    std::function<void(std::function<void(double)>)> clickTime;
 };
+using Seen = std::function<void(Browser&)>;
 
 // One closer's clicks and what was measured for them.
 struct Series {
@@ -109,8 +120,7 @@ void servePages(LocalHttpServer& web) {
 
 // Shows the page and starts watching the browser's targets: a new page is the click's popup, and
 // it is gone when the browser says its target is destroyed.
-bool watch(Browser& c, const QString& url, const std::function<void(Browser&)>& created,
-           const std::function<void(Browser&)>& gone) {
+bool watchChromium(Browser& c, const QString& url, const Seen& created, const Seen& gone) {
     c.tab = ExtensionRig::showInFirstTab(c.hands, c.process.endpoint(), url);
     if (c.tab.isEmpty())
         return false;
@@ -132,8 +142,59 @@ bool watch(Browser& c, const QString& url, const std::function<void(Browser&)>& 
                 gone(c);
             }
         });
+    c.click = [&c] { c.hands.click(c.tab, 100, 100); };
+    c.clickTime = [&c](std::function<void(double)> take) {
+        c.hands.client()->send(
+            QStringLiteral("Runtime.evaluate"),
+            {{"expression", "window.lastClick"}, {"returnByValue", true}}, c.tab, nullptr,
+            [take](const DevToolsReply& reply) {
+                take(reply.result.value("result").toObject().value("value").toDouble());
+            });
+    };
     return c.hands.call(QStringLiteral("Target.setDiscoverTargets"), {{"discover", true}})
         .error.isEmpty();
+}
+
+// The same in Firefox, over BiDi: a new top-level browsing context is the popup, and it is gone
+// when the browser says the context is destroyed.
+bool watchFirefox(Browser& c, const QString& url, const Seen& created, const Seen& gone) {
+    c.tab = c.firefox.firstTab();
+    if (c.tab.isEmpty() || !c.firefox.show(c.tab, url))
+        return false;
+    c.known.insert(c.tab);
+    QObject::connect(
+        c.firefox.client(), &DevToolsClient::eventReceived,
+        [&c, created, gone](const QString& method, const QJsonObject& params, const QString&) {
+            const QString id = params.value(QStringLiteral("context")).toString();
+            if (method == QLatin1String("browsingContext.contextCreated")) {
+                if (params.value(QStringLiteral("parent")).isNull() && !c.known.contains(id) &&
+                    c.popup.isEmpty()) {
+                    c.popup = id;
+                    created(c);
+                }
+            } else if (method == QLatin1String("browsingContext.contextDestroyed") &&
+                       !c.popup.isEmpty() && id == c.popup) {
+                gone(c);
+            }
+        });
+    c.click = [&c] {
+        c.firefox.client()->send(QStringLiteral("browsingContext.activate"), {{"context", c.tab}});
+        c.firefox.click(c.tab, 100, 100);
+    };
+    c.clickTime = [&c](std::function<void(double)> take) {
+        c.firefox.client()->send(
+            QStringLiteral("script.evaluate"),
+            {{"expression", "window.lastClick"},
+             {"target", QJsonObject{{"context", c.tab}}},
+             {"awaitPromise", false}},
+            {}, nullptr, [take](const DevToolsReply& reply) {
+                take(reply.result.value("result").toObject().value("value").toDouble());
+            });
+    };
+    c.firefox.call(QStringLiteral("session.subscribe"),
+                   {{"events", QJsonArray{QStringLiteral("browsingContext.contextCreated"),
+                                          QStringLiteral("browsingContext.contextDestroyed")}}});
+    return true;
 }
 
 void print(const QString& what, const QList<double>& values, int missed = -1) {
@@ -169,19 +230,50 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // Chromium: three browsers, one per closer. Firefox: the floor and ours (it has no DevTools
+    // route any more).
+    const bool firefox = argc > 2 && QByteArray(argv[2]) == "firefox";
     Browser floor, ours, devtools;
+    const QList<Browser*> browsers =
+        firefox ? QList<Browser*>{&floor, &ours} : QList<Browser*>{&floor, &ours, &devtools};
+    std::unique_ptr<ChromiumBrowser> adapter;
     const QString source = QStringLiteral(PAGEWARDEN_SOURCE);
-    if (!ExtensionRig::startChromium(floor.process, source + "/bench/extension-floor") ||
-        !ExtensionRig::startChromium(ours.process, source + "/extension", PAGEWARDEN_BRIDGE) ||
-        !devtools.process.start()) {
-        std::fprintf(stderr, "cannot start the browsers: %s %s %s\n",
+    bool started = false;
+    if (firefox) {
+        // Firefox finds the bridge through the host manifest the program writes into the home.
+        const QString home = TestEnvironment::home();
+        QDir().mkpath(home + QStringLiteral("/.mozilla"));
+        HostManifests::install(home, PAGEWARDEN_BRIDGE);
+        const auto install = [](Browser& b, const QString& folder) {
+            const QJsonObject answer = b.firefox.call(
+                QStringLiteral("webExtension.install"),
+                {{"extensionData", QJsonObject{{"type", "path"}, {"path", folder}}}});
+            if (!answer.contains(QStringLiteral("extension")))
+                std::fprintf(stderr, "Firefox did not install %s: %s\n", qPrintable(folder),
+                             QJsonDocument(answer).toJson(QJsonDocument::Compact).constData());
+            return answer.contains(QStringLiteral("extension"));
+        };
+        started = floor.firefox.start(home) && install(floor, source + "/bench/extension-floor") &&
+                  ours.firefox.start(home) && install(ours, source + "/extension");
+    } else {
+        started =
+            ExtensionRig::startChromium(floor.process, source + "/bench/extension-floor") &&
+            ExtensionRig::startChromium(ours.process, source + "/extension", PAGEWARDEN_BRIDGE) &&
+            devtools.process.start();
+        if (started) {
+            adapter = std::make_unique<ChromiumBrowser>(
+                GuardedChromium::attachTo(devtools.process.endpoint()));
+            adapter->start();
+            guarded.addMember(adapter.get());
+        }
+    }
+    if (!started) {
+        std::fprintf(stderr, "cannot start the browsers: %s %s %s %s %s\n",
                      qPrintable(floor.process.lastError()), qPrintable(ours.process.lastError()),
-                     qPrintable(devtools.process.lastError()));
+                     qPrintable(devtools.process.lastError()),
+                     qPrintable(floor.firefox.lastError()), qPrintable(ours.firefox.lastError()));
         return 1;
     }
-    ChromiumBrowser adapter(GuardedChromium::attachTo(devtools.process.endpoint()));
-    adapter.start();
-    guarded.addMember(&adapter);
 
     // The extension's browser as the program sees it, and how long its records wait for a title.
     const auto titleWait = [&](int ms) {
@@ -191,10 +283,12 @@ int main(int argc, char** argv) {
     QList<Series> series{
         {QStringLiteral("floor extension"), &floor},
         {QStringLiteral("Pagewarden extension"), &ours, [&] { titleWait(kProgramTitleWaitMs); }},
-        {QStringLiteral("DevTools route"), &devtools},
-        // Diagnostic: the same route with records that do not wait for the popup's title.
-        {QStringLiteral("Pagewarden ext., no title wait"), &ours, [&] { titleWait(0); }},
     };
+    if (!firefox)
+        series.append(Series(QStringLiteral("DevTools route"), &devtools));
+    // Diagnostic: the same route with records that do not wait for the popup's title.
+    series.append(
+        Series(QStringLiteral("Pagewarden ext., no title wait"), &ours, [&] { titleWait(0); }));
 
     // The click under way and the program's steps for it.
     int click = 0;
@@ -216,7 +310,7 @@ int main(int argc, char** argv) {
             s.before();
         createdAt = enteredAt = wokeAt = closedAt = goneAt = 0;
         s.in->popup.clear();
-        s.in->hands.click(s.in->tab, 100, 100);
+        s.in->click();
         giveUp.start(kGiveUpMs);
     };
     const auto counted = [&] { return click / static_cast<int>(series.size()) >= kWarmUp; };
@@ -239,25 +333,21 @@ int main(int argc, char** argv) {
         giveUp.stop();
         goneAt = wallMs();
         // The page's own clock at the click, read once the popup is gone.
-        b.hands.client()->send(
-            QStringLiteral("Runtime.evaluate"),
-            {{"expression", "window.lastClick"}, {"returnByValue", true}}, b.tab, nullptr,
-            [&](const DevToolsReply& reply) {
-                const double at = reply.result.value("result").toObject().value("value").toDouble();
-                Series& s = current();
-                if (counted() && at > 0) {
-                    s.gone.append(goneAt - at);
-                    if (createdAt > 0)
-                        s.created.append(createdAt - at);
-                    if (enteredAt > 0 && wokeAt > 0 && closedAt > 0) {
-                        s.entered.append(enteredAt - at);
-                        s.woke.append(wokeAt - at);
-                        s.closed.append(closedAt - at);
-                    }
+        b.clickTime([&](double at) {
+            Series& s = current();
+            if (counted() && at > 0) {
+                s.gone.append(goneAt - at);
+                if (createdAt > 0)
+                    s.created.append(createdAt - at);
+                if (enteredAt > 0 && wokeAt > 0 && closedAt > 0) {
+                    s.entered.append(enteredAt - at);
+                    s.woke.append(wokeAt - at);
+                    s.closed.append(closedAt - at);
                 }
-                ++click;
-                QTimer::singleShot(kGapMs, next);
-            });
+            }
+            ++click;
+            QTimer::singleShot(kGapMs, next);
+        });
     };
     // The program's steps, seen from its side: the count up (entered), the pass's first wait
     // (woke), the count back (the close sent).
@@ -274,23 +364,25 @@ int main(int argc, char** argv) {
     });
 
     const QString page = web.url("/click.html");
-    for (Browser* b : {&floor, &ours, &devtools}) {
-        if (!watch(*b, page, created, gone)) {
+    for (Browser* b : browsers) {
+        if (!(firefox ? watchFirefox : watchChromium)(*b, page, created, gone)) {
             std::fprintf(stderr, "a browser cannot show the page\n");
             return 1;
         }
     }
-    // Both of the program's browsers guarded, each with its one tab.
-    if (!waitFor([&] { return guarded.count() == std::optional<int>(2); }, 60000)) {
+    // The program's browsers guarded, each with its one tab.
+    baseline = firefox ? 1 : 2;
+    if (!waitFor([&] { return guarded.count() == std::optional<int>(baseline); }, 60000)) {
         std::fprintf(stderr, "the program did not see both browsers (count %d)\n",
                      guarded.count().value_or(-1));
         return 1;
     }
-    baseline = 2;
 
     std::printf(
         "%s; %d clicks per closer after %d not counted, alternating; kill delay 0\n",
-        qPrintable(floor.hands.call("Browser.getVersion").result.value("product").toString()),
+        qPrintable(firefox
+                       ? program.server->browsers().first()->browserName()
+                       : floor.hands.call("Browser.getVersion").result.value("product").toString()),
         clicks, kWarmUp);
     QTimer::singleShot(500, next);
     GuardedChromium::runCycleUntil(
