@@ -6,22 +6,8 @@
 #include "support/ExtensionRig.h"
 #include "support/TestMain.h"
 
-#include <QDirIterator>
+#include <QProcess>
 #include <QtTest>
-
-namespace {
-// Whether our bridge runs (started by the browser for the extension, waiting for the program).
-bool bridgeRunning() {
-    QDirIterator processes(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
-    while (processes.hasNext()) {
-        QFile cmdline(processes.next() + QStringLiteral("/cmdline"));
-        if (cmdline.open(QIODevice::ReadOnly) &&
-            cmdline.readAll().startsWith(QByteArray(PAGEWARDEN_BRIDGE) + '\0'))
-            return true;
-    }
-    return false;
-}
-} // namespace
 
 class TestExtensionChromium : public QObject {
     Q_OBJECT
@@ -49,7 +35,8 @@ private slots:
         QVERIFY(!tab.isEmpty());
 
         // The program starts after the browser, whose bridge is waiting: found within 3 s.
-        QTRY_VERIFY_WITH_TIMEOUT(bridgeRunning(), kWait);
+        const QStringList ourBridge{"-f", "^" PAGEWARDEN_BRIDGE " chrome-extension:"};
+        QTRY_VERIFY_WITH_TIMEOUT(QProcess::execute("pgrep", ourBridge) == 0, kWait);
         QVERIFY(program.start());
         QTRY_COMPARE_WITH_TIMEOUT(program.server->browsers().size(), 1, 3000);
         QTRY_COMPARE_WITH_TIMEOUT(guarded.count(), 1, kWait);
