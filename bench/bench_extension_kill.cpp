@@ -6,7 +6,7 @@
 //             wait for the popup's title (a diagnostic: how the program runs is the first);
 //   devtools  (Chromium only) a Chromium on the DevTools route, in the same collection and cycle.
 //
-//   bench_extension_kill [clicks per closer, default 20] [firefox]
+//   [PAGEWARDEN_BENCH_TRACE=1] bench_extension_kill [clicks per closer, default 20] [firefox]
 //
 // Every browser shows the same page and gets the same click (DevTools' Input.dispatchMouseEvent,
 // or BiDi's input.performActions in Firefox, on a button whose handler calls window.open with a
@@ -43,7 +43,7 @@ constexpr int kGiveUpMs = 10000;    // a popup not gone by then is counted as mi
 constexpr double kGoalFactor = 1.2; // the extension route against the floor, plus the delays
 // How long the program's records of an extension's new tab wait for its title (ExtensionBrowser's
 // own default, which the program keeps).
-constexpr int kProgramTitleWaitMs = 300;
+constexpr int kProgramTitleWaitMs = 1000;
 
 double wallMs() {
     using namespace std::chrono;
@@ -315,8 +315,9 @@ int main(int argc, char** argv) {
     };
     const auto counted = [&] { return click / static_cast<int>(series.size()) >= kWarmUp; };
     QObject::connect(&giveUp, &QTimer::timeout, [&] {
-        std::fprintf(stderr, "%s: click %d, popup not gone in time\n", qPrintable(current().name),
-                     click);
+        std::fprintf(stderr, "%s: click %d, popup not gone in time (%s)\n",
+                     qPrintable(current().name), click,
+                     current().in->popup.isEmpty() ? "the browser showed none" : "it was shown");
         if (counted())
             ++current().missed;
         current().in->popup.clear();
@@ -358,6 +359,18 @@ int main(int argc, char** argv) {
         else if (now == baseline && enteredAt > 0 && closedAt == 0)
             closedAt = wallMs();
     });
+    // With PAGEWARDEN_BENCH_TRACE set, every command the program sends to an extension goes to
+    // standard error with its time (the extension's messages are on the connector's debug log).
+    const auto trace = [](ExtensionBrowser* member) {
+        QObject::connect(member, &ExtensionBrowser::outgoing, [](const QByteArray& json) {
+            qInfo("program sends %s", json.constData());
+        });
+    };
+    if (qEnvironmentVariableIsSet("PAGEWARDEN_BENCH_TRACE")) {
+        for (ExtensionBrowser* member : program.server->browsers())
+            trace(member);
+        QObject::connect(program.server.get(), &ConnectorServer::browserConnected, trace);
+    }
     h.controller.surveyPass().setDelayObserver([&](double) {
         if (enteredAt > 0 && wokeAt == 0)
             wokeAt = wallMs();
