@@ -416,8 +416,12 @@ int main(int argc, char** argv) {
     const double floorMedian = stats(series[0].gone).median;
     const double oursMedian = stats(series[1].gone).median;
     const double bound = kGoalFactor * floorMedian; // the options ask for no delay here
-    std::printf("goal: extension median %.1f ms <= %.1f x floor %.1f = %.1f ms: %s\n", oursMedian,
-                kGoalFactor, floorMedian, bound, oursMedian <= bound ? "holds" : "does NOT hold");
+    // A popup our route left open fails the goal whatever the median says.
+    const bool holds = oursMedian <= bound && series[1].missed == 0;
+    std::printf("goal: extension median %.1f ms <= %.1f x floor %.1f = %.1f ms, none missed (%d): "
+                "%s\n",
+                oursMedian, kGoalFactor, floorMedian, bound, series[1].missed,
+                holds ? "holds" : "does NOT hold");
     program.stop();
     return 0;
 }
