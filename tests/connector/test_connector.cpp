@@ -22,13 +22,17 @@ private slots:
 
 namespace {
 
-// The extension's messages one a line, each without the "v":1 they all carry.
+// The extension's messages one a line, each without the "v":1 they all carry; "wait" lets the
+// mirror's wait for an opener run out.
 void feed(ExtensionBrowser& browser, const QString& lines, QList<int>* counts = nullptr) {
     for (const QString& line : lines.split('\n', Qt::SkipEmptyParts)) {
         QJsonObject message = QJsonDocument::fromJson(line.toUtf8()).object();
         QVERIFY2(!message.isEmpty(), qPrintable(line));
         message.insert("v", 1);
-        browser.receive(QJsonDocument(message).toJson());
+        if (message["type"] == "wait") // past the opener wait of the test's mirror
+            QTest::qWait(200);
+        else
+            browser.receive(QJsonDocument(message).toJson());
         if (counts)
             counts->append(*browser.count());
     }
@@ -77,6 +81,19 @@ void TestConnector::mirrorsTheBrowser_data() {
         << R"({"type":"tabCreated","tabId":20,"windowId":2}
 {"type":"windowCreated","windowId":2,"windowType":"popup"})"
         << QList<int>{1, 1} << "" << kA + " | 2 popup -  []";
+    QTest::newRow("Firefox link into a new window")
+        << R"({"type":"tabCreated","tabId":20,"windowId":2,"url":"about:blank","title":"New Tab"}
+{"type":"windowCreated","windowId":2,"windowType":"normal"}
+{"type":"navTarget","tabId":20,"sourceTabId":10,"url":"http://w/","windowId":2})"
+        << QList<int>{1, 1, 2}
+        << R"({"type":"tabUpdated","tabId":20,"url":"http://w/","title":"W"})"
+        << kA + " | 2 menu opener http://w/ [W]";
+    QTest::newRow("Firefox popup, window told late")
+        << R"({"type":"tabCreated","tabId":20,"windowId":2,"url":"about:blank"}
+{"type":"wait"}
+{"type":"windowCreated","windowId":2,"windowType":"popup"}
+{"type":"navTarget","tabId":20,"sourceTabId":10,"url":"http://p/","windowId":2})"
+        << QList<int>{1, 1, 1, 2} << "" << kA + " | 2 popup opener http://p/ []";
     QTest::newRow("user tab")
         << R"({"type":"tabCreated","tabId":11,"windowId":1,"url":"chrome://newtab/"})"
         << QList<int>{2} << "" << kA + " | 1 menu - chrome://newtab/ []";

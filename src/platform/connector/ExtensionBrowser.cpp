@@ -97,7 +97,9 @@ void ExtensionBrowser::on(const M::WindowCreated& m) {
 }
 
 void ExtensionBrowser::on(const M::TabCreated& m) {
+    const bool early = !m_windows.contains(m.tab.windowId) && !m_tabs.contains(m.tab.tabId);
     Tab& tab = learn(m.tab);
+    tab.early = tab.early || early;
     if (tab.url.isEmpty() && !m.tab.url.isEmpty() && m.tab.url != kAboutBlank)
         tab.openedFor = m.tab.url; // pendingUrl: what it is about to load
     if (!m.tab.title.isEmpty())
@@ -201,9 +203,15 @@ void ExtensionBrowser::maybeEnter(qint64 tabId) {
     const auto window = m_windows.constFind(it->windowId);
     const bool known = window != m_windows.cend();
     const bool popup = known && *window == QLatin1String("popup");
-    if (!it->waited && (!known || (popup && !it->opener))) {
+    // Firefox tells of a new window's tab before the window: until the window comes, its type is
+    // unknown, so the tab waits for it (a snapshot after a reconnection names it otherwise).
+    if (!known && !it->waited)
+        return;
+    const bool unnamed = it->early && it->shown().isEmpty(); // a new window, address unknown
+    if (!it->waited && (popup || unnamed) && !it->opener) {
         // Firefox names a popup's opener only with its navigation target, some 80 ms after the
-        // tab; a popup let in before it would be judged as a window without an opener.
+        // window; a popup let in before it would be judged as a window without an opener. A link
+        // opened into a new window waits for it too, so that its record names the address.
         if (!it->holding) {
             it->holding = true;
             QTimer::singleShot(m_openerTimeoutMs, this, [this, tabId, key = it->key] {

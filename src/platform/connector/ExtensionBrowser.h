@@ -17,10 +17,11 @@ class QEventLoop;
 // How each operation maps onto the extension's browser:
 //
 //  count, enumerate  The tabs that have entered the mirror, less those we are closing. A tab
-//                    enters once its window's type is known and, in a popup window, once its
-//                    opener is known (Chromium names the opener tab at once; Firefox only by the
-//                    navigation target that follows), or a short wait has passed. Tabs of a
-//                    snapshot enter at once: they were there before us.
+//                    enters once its window's type is known and, in a popup window (or a new
+//                    window Firefox told of after its tab), once its opener is known (Chromium
+//                    names the opener tab at once; Firefox only by the navigation target that
+//                    follows, with the address), or a short wait after the window has passed. Tabs
+//                    of a snapshot enter at once: they were there before us.
 //  WindowKey         Our own serial number for a tab, never reused.
 //  handle            The browser's window id: tabs of one window share it, a popup has its own.
 //  menuBar           False exactly for tabs of a window of type popup.
@@ -90,6 +91,7 @@ private:
         bool waited = false;  // the wait for its opener or window is over
         bool holding = false; // that wait runs
         bool opener = false;
+        bool early = false;    // told of before its window: Firefox's order for a new window
         bool complete = false; // the page says it has loaded
         bool titleWaited = false;
         // A navigate we sent and the browser has not finished: a reload asked meanwhile is held,
