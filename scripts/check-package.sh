@@ -28,10 +28,22 @@ grep -qw chromium <<<"$(field Recommends)" || fail "Recommends lacks chromium"
 
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
-cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+DESTDIR="$scratch/staged" cmake --install "$build" --prefix /usr >/dev/null
 list() { (cd "$1" && find . -type f | sort); }
-[ "$(list "$root/usr")" = "$(list "$scratch/prefix")" ] ||
-  fail "the package and cmake --install differ: $(diff <(list "$root/usr") <(list "$scratch/prefix"))"
+[ "$(list "$root")" = "$(list "$scratch/staged")" ] ||
+  fail "the package and cmake --install differ: $(diff <(list "$root") <(list "$scratch/staged"))"
+
+# The extension route: the bridge, the extension as it loads unpacked, and host manifests that
+# name the packaged bridge for every browser family we know.
+[ -x "$root/usr/lib/pagewarden/pagewarden-bridge" ] || fail "missing the bridge"
+[ -f "$root/usr/share/pagewarden/extension/manifest.json" ] || fail "missing the extension"
+for m in etc/chromium etc/opt/chrome etc/opt/edge etc/opt/brave usr/lib/mozilla; do
+  f="$root/$m/native-messaging-hosts/pagewarden.bridge.json"
+  grep -q '"path": "/usr/lib/pagewarden/pagewarden-bridge"' "$f" || fail "${f#"$root"} is wrong"
+done
+# Debian's chromium loads every extension linked into its extensions folder.
+[ "$(readlink "$root/usr/share/chromium/extensions/pagewarden")" = /usr/share/pagewarden/extension ] ||
+  fail "the extension is not linked into /usr/share/chromium/extensions"
 
 share="$root/usr/share"
 desktop="$share/applications/pagewarden.desktop"

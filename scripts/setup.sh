@@ -7,8 +7,10 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools qt6-websockets-dev qt6-svg-dev libgl-dev
   qt6-qpa-plugins libqt6svg6 fonts-dejavu-core
-  # end-to-end tests and the screenshots: a real browser and a virtual display
-  chromium xvfb xauth x11-utils imagemagick
+  # end-to-end tests and the screenshots: real browsers and a virtual display
+  chromium firefox-esr xvfb xauth x11-utils imagemagick
+  # the browser extension's own tests (node --test)
+  nodejs
   # the icon's rendered sizes, the Debian package and the checks of the installed files
   librsvg2-bin dpkg-dev desktop-file-utils appstream man-db
   # the second run of the suite under the sanitizers, and the fuzz targets (clang's libFuzzer)

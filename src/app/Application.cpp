@@ -4,6 +4,8 @@
 #include "app/Platform.h"
 #include "app/Startup.h"
 #include "blocking/BlockingSession.h"
+#include "platform/BrowserCollection.h"
+#include "platform/BrowserRoutes.h"
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "platform/ExitSignals.h"
@@ -12,14 +14,42 @@
 #include "platform/ProcessExit.h"
 #include "platform/SettingsBackend.h"
 #include "platform/StartWithLogin.h"
+#include "platform/connector/ConnectorServer.h"
+#include "platform/connector/ExtensionBrowser.h"
+#include "platform/connector/HostManifests.h"
 #include "platform/ui/GuiAdapters.h"
 #include "platform/ui/TrayIcon.h"
 #include "settings/ProductInfo.h"
 #include "settings/SettingsStore.h"
 #include "shell/ui/DesktopOpeners.h"
+#include "wire/ConnectorSocket.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStyleFactory>
+
+namespace {
+// How long, on the program's clock, a browser has after the start to be guarded by either route
+// before launch_browser=auto starts one of our own.
+constexpr int launchAfterMs = 5000;
+} // namespace
+
+int setupBrowsers(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QString bridge = HostManifests::findBridge(QCoreApplication::applicationDirPath());
+    const QList<HostManifests::Outcome> outcomes =
+        bridge.isEmpty() ? QList<HostManifests::Outcome>()
+                         : HostManifests::install(QDir::homePath(), bridge);
+    std::fputs(qPrintable(HostManifests::report(
+                   outcomes, bridge,
+                   HostManifests::findExtension(QCoreApplication::applicationDirPath()))),
+               stdout);
+    const bool failed =
+        bridge.isEmpty() || std::any_of(outcomes.begin(), outcomes.end(), [](auto& o) {
+            return o.kind == HostManifests::Outcome::Kind::Failed;
+        });
+    return std::fflush(stdout) == 0 && !failed ? 0 : 1;
+}
 
 int runPagewarden(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -62,20 +92,49 @@ int runPagewarden(int argc, char** argv) {
     platform.dataFolder = Paths::dataFolder();
     platform.executablePath = QApplication::applicationFilePath();
 
-    // The guarded browser, found (or launched) once we know we are the only instance.
-    ChromiumBrowser browser(
-        BrowserConnectionOptions::fromSettings(settings, Paths::browserProfileFolder()));
+    // The guarded browsers: the DevTools one (found, or launched once we know we are the only
+    // instance) and every browser whose extension connects. Blocking sees them as one collection.
+    BrowserConnectionOptions options =
+        BrowserConnectionOptions::fromSettings(settings, Paths::browserProfileFolder());
+    const BrowserRoutes::Launch launch = BrowserRoutes::launchSetting(settings);
+    BrowserRoutes::applyLaunch(launch, options);
+    ChromiumBrowser browser(options);
+    BrowserCollection guarded;
+    guarded.addMember(&browser);
+    ConnectorServer extensions(Wire::connectorSocketPath());
+    const auto anyGuarded = [&browser, &extensions] {
+        return browser.isGuarding() || !extensions.browsers().isEmpty();
+    };
+    LaunchGate launchGate(browser.connector(), anyGuarded);
+    const auto status = [&browser, &extensions] {
+        QStringList names;
+        for (const ExtensionBrowser* member : extensions.browsers())
+            names << member->browserName();
+        return BrowserRoutes::statusLine(names, browser.status(), browser.isGuarding());
+    };
+
     DesktopPageOpener desktopPages;
     GuardedPageOpener webPages(
         browser, [&browser] { return browser.canOpenPages(); }, &desktopPages);
     QtTrayIcon tray;
-    platform.browser = &browser;
+    platform.browser = &guarded;
     platform.tray = &tray;
     platform.webPages = &webPages;
     platform.desktopPages = &desktopPages;
     platform.openFile = openFileWithDesktop;
-    platform.startBrowser = [&browser] { browser.start(); };
-    platform.browserStatus = [&browser] { return browser.status(); };
+    platform.startBrowser = [&] {
+        browser.start();
+        if (launch == BrowserRoutes::Launch::Auto)
+            launchGate.start(clock.timerInterval(launchAfterMs));
+        if (!extensions.listen())
+            std::fprintf(stderr, "pagewarden: no extension can connect: %s\n",
+                         qPrintable(extensions.errorString()));
+        // Cheap and idempotent: a moved or upgraded program re-points the browsers at its bridge.
+        const QString bridge = HostManifests::findBridge(QApplication::applicationDirPath());
+        if (!bridge.isEmpty())
+            HostManifests::install(QDir::homePath(), bridge);
+    };
+    platform.browserStatus = status;
 
     // The exit command ends the process at once; a browser we launched is closed with us (as its
     // user would, so its next start offers no "Restore pages?"), and the lock is given back.
@@ -85,17 +144,36 @@ int runPagewarden(int argc, char** argv) {
     });
 
     Startup startup(platform);
-    QObject::connect(&browser, &ChromiumBrowser::statusChanged, &app,
-                     [&startup](const QString& status) {
-                         if (MainWindow* window = startup.mainWindow())
-                             window->showBrowserStatus(status);
-                     });
-
-    // A window we open ourselves (Help, say) is the user's, never a new browser to close.
-    QObject::connect(&browser, &ChromiumBrowser::ownWindowOpened, &app, [&startup](qint64 handle) {
+    const auto showStatus = [&startup, status] {
         if (MainWindow* window = startup.mainWindow())
-            window->session().spareWindow(handle);
-    });
+            window->showBrowserStatus(status());
+    };
+    QObject::connect(&browser, &ChromiumBrowser::statusChanged, &app, showStatus);
+
+    // A window we open ourselves (Help, say) is the user's, never a new browser to close; so are
+    // the windows a browser had before its extension reached us.
+    const auto spare = [&startup, &guarded](const BrowserWindows* member, qint64 handle) {
+        MainWindow* window = startup.mainWindow();
+        if (const std::optional<qint64> ours = guarded.handleOf(member, handle); window && ours)
+            window->session().spareWindow(*ours);
+    };
+    QObject::connect(&browser, &ChromiumBrowser::ownWindowOpened, &app,
+                     [spare, &browser](qint64 handle) { spare(&browser, handle); });
+    QObject::connect(&extensions, &ConnectorServer::browserConnected, &app,
+                     [&guarded, spare, showStatus](ExtensionBrowser* member) {
+                         guarded.addMember(member);
+                         QObject::connect(member, &ExtensionBrowser::snapshotWindows, member,
+                                          [spare, member](const QList<qint64>& handles) {
+                                              for (const qint64 handle : handles)
+                                                  spare(member, handle);
+                                          });
+                         showStatus();
+                     });
+    QObject::connect(&extensions, &ConnectorServer::browserDisconnected, &app,
+                     [&guarded, showStatus](ExtensionBrowser* member) {
+                         guarded.removeMember(member);
+                         showStatus();
+                     });
 
     // Logging out, SIGTERM and Ctrl+C leave through the exit command so nothing is lost.
     const auto leave = [&startup, &processExit] {

@@ -7,7 +7,7 @@
 namespace {
 
 const char helpText[] =
-    "Usage: pagewarden [--help | --version]\n"
+    "Usage: pagewarden [--help | --version | --setup-browsers]\n"
     "Guards the windows of a Chromium-family browser (Chromium, Chrome, Edge, Brave):\n"
     "closes popup ads and sends hijacked pages back to your home page.\n"
     "Started without arguments it shows its control panel, then lives in the\n"
@@ -16,6 +16,8 @@ const char helpText[] =
     "\n"
     "      --help     display this help and exit\n"
     "      --version  output version information and exit\n"
+    "      --setup-browsers  let the browsers in your home folder start Pagewarden's\n"
+    "                 bridge for its extension, and say what is left to do\n"
     "\n"
     "Options and state: ~/.config/pagewarden/\n"
     "Log of closed windows: ~/.local/share/pagewarden/skipped_sites.txt\n"
@@ -40,13 +42,17 @@ int main(int argc, char** argv) {
         std::printf("pagewarden %s\n", qPrintable(ProductInfo::programVersion()));
         return finishOutput();
     }
+    if (argc == 2 && std::strcmp(argv[1], "--setup-browsers") == 0)
+        return setupBrowsers(argc, argv);
     if (argc > 1) {
         const char* unknown = nullptr;
         for (int i = 1; i < argc && !unknown; ++i)
-            if (std::strcmp(argv[i], "--help") != 0 && std::strcmp(argv[i], "--version") != 0)
+            if (std::strcmp(argv[i], "--help") != 0 && std::strcmp(argv[i], "--version") != 0 &&
+                std::strcmp(argv[i], "--setup-browsers") != 0)
                 unknown = argv[i];
         if (!unknown)
-            std::fprintf(stderr, "pagewarden: --help and --version are given alone\n");
+            std::fprintf(stderr, "pagewarden: --help, --version and --setup-browsers are given "
+                                 "alone\n");
         else if (unknown[0] == '-')
             std::fprintf(stderr, "pagewarden: unrecognized option '%s'\n", unknown);
         else

@@ -14,6 +14,24 @@
 
 inline constexpr int kWait = 30000; // generous: two cores shared with other builds
 
+// The pages the browser tests show. /mixed.html: on the left a button that opens a popup, on the
+// right a link that opens a tab. /slow.html takes 1.5 s.
+inline bool servePages(LocalHttpServer& server) {
+    server.setHtml(
+        "/mixed.html", "Mixed",
+        "<button style=\"position:fixed;left:0;top:0;width:300px;height:300px\" "
+        "onclick=\"window.open('/popup.html', 'ad', 'width=320,height=240')\">ad</button>"
+        "<a href=\"/tab.html\" target=\"_blank\" style=\"position:fixed;left:400px;top:0;"
+        "width:300px;height:300px;display:block\">tab</a>");
+    server.setHtml("/popup.html", "Popup Ad", "<p>buy now</p>");
+    server.setHtml("/tab.html", "A Tab", "<p>tab</p>");
+    server.setHtml("/slow.html", "Slow Ad", "<p>at last</p>");
+    server.setDelay("/slow.html", 1500);
+    server.setHtml("/hijacker.html", "Hijacker", "<p>search here</p>");
+    server.setHtml("/signin.html", "Sign in", "<p>your password</p>");
+    return server.start();
+}
+
 class ChromiumFixture : public QObject {
 protected:
     LocalHttpServer server;

@@ -14,20 +14,7 @@ private slots:
     void initTestCase() {
         if (ChromiumProcess::executable().isEmpty())
             QSKIP("no Chromium-family browser installed");
-        QVERIFY(server.start());
-        // Left: a button that opens a popup. Right: a link that opens a tab.
-        server.setHtml(
-            "/mixed.html", "Mixed",
-            "<button style=\"position:fixed;left:0;top:0;width:300px;height:300px\" "
-            "onclick=\"window.open('/popup.html', 'ad', 'width=320,height=240')\">ad</button>"
-            "<a href=\"/tab.html\" target=\"_blank\" style=\"position:fixed;left:400px;top:0;"
-            "width:300px;height:300px;display:block\">tab</a>");
-        server.setHtml("/popup.html", "Popup Ad", "<p>buy now</p>");
-        server.setHtml("/tab.html", "A Tab", "<p>tab</p>");
-        server.setHtml("/slow.html", "Slow Ad", "<p>at last</p>");
-        server.setDelay("/slow.html", 1500);
-        server.setHtml("/hijacker.html", "Hijacker", "<p>search here</p>");
-        server.setHtml("/signin.html", "Sign in", "<p>your password</p>");
+        QVERIFY(servePages(server));
     }
 
     void cleanup() { stop(); }

@@ -28,14 +28,18 @@ bool ChromiumProcess::fail(const QString& why) {
     return false;
 }
 
+QString ChromiumProcess::profile() {
+    if (!m_profile)
+        m_profile =
+            std::make_unique<QTemporaryDir>(QDir::tempPath() + "/pagewarden-chromium-XXXXXX");
+    return m_profile->path();
+}
+
 bool ChromiumProcess::start(const QStringList& extraArguments, quint16 port) {
     stop();
     if (executable().isEmpty())
         return fail(QStringLiteral("no Chromium-family browser on PATH"));
-    if (!m_profile)
-        m_profile =
-            std::make_unique<QTemporaryDir>(QDir::tempPath() + "/pagewarden-chromium-XXXXXX");
-    const QString activePort = m_profile->path() + QStringLiteral("/DevToolsActivePort");
+    const QString activePort = profile() + QStringLiteral("/DevToolsActivePort");
     QFile::remove(activePort);
     m_process = std::make_unique<QProcess>();
     m_process->setProgram(executable());

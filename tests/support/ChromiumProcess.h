@@ -26,6 +26,8 @@ public:
     void stop() { end(true); }
 
     quint16 port() const { return m_port; }
+    // The throw-away profile (--user-data-dir), made on first use; it lives as long as this.
+    QString profile();
     QString endpoint() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
     QString lastError() const { return m_error; }
 

@@ -26,6 +26,11 @@ struct GuardedChromium {
     // reached.
     bool runCycleUntil(const std::function<bool()>& done, int timeoutMs = 90000,
                        int redirectMs = 0) {
+        return runCycleUntil(harness, done, timeoutMs, redirectMs);
+    }
+    // The same on any harness (a collection of browsers, say).
+    static bool runCycleUntil(BlockingHarness& harness, const std::function<bool()>& done,
+                              int timeoutMs = 90000, int redirectMs = 0) {
         bool reached = false;
         QElapsedTimer elapsed;
         elapsed.start();
@@ -37,7 +42,7 @@ struct GuardedChromium {
         });
         poll.start(50);
         QTimer redirectTimer;
-        QObject::connect(&redirectTimer, &QTimer::timeout, [this] { harness.redirect.run(); });
+        QObject::connect(&redirectTimer, &QTimer::timeout, [&harness] { harness.redirect.run(); });
         if (redirectMs > 0)
             redirectTimer.start(redirectMs);
         harness.state.hidingToTray = false;

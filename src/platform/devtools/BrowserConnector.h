@@ -106,6 +106,8 @@ public:
 
     // Tries at once (with the back-off started afresh) when Waiting or Closed; nothing otherwise.
     void reconnect();
+    // Whether a browser of our own may be launched when no endpoint answers (from the next try).
+    void setLaunch(bool launch) { m_options.launch = launch; }
 
 signals:
     void connected(DevToolsClient* client);
