@@ -12,6 +12,9 @@ cmake --build build-test
 echo "Checking formatting"
 git ls-files -z -- '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run --Werror
 
+echo "Checking the include layers"
+bash scripts/check-layers.sh
+
 echo "Checking the Debian package"
 bash scripts/check-package.sh build-test
 

@@ -123,3 +123,7 @@ std::optional<QString> BrowserCollection::documentTitle(WindowKey window) {
 std::optional<bool> BrowserCollection::hasOpener(WindowKey window) {
     return via(window, [&](BrowserWindows* m, WindowKey key) { return m->hasOpener(key); });
 }
+
+std::optional<QString> BrowserCollection::openerUrl(WindowKey window) {
+    return via(window, [&](BrowserWindows* m, WindowKey key) { return m->openerUrl(key); });
+}

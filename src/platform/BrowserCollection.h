@@ -45,6 +45,7 @@ public:
     std::optional<QString> documentUrl(WindowKey window) override;
     std::optional<QString> documentTitle(WindowKey window) override;
     std::optional<bool> hasOpener(WindowKey window) override;
+    std::optional<QString> openerUrl(WindowKey window) override;
 
     static constexpr int kMemberBits = 40;
 

@@ -1,6 +1,6 @@
 #include "platform/InstanceLock.h"
 
-#include "platform/RuntimeFolder.h"
+#include "wire/RuntimeFolder.h"
 
 #include <QDir>
 #include <QFileInfo>

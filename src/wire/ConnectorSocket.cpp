@@ -1,6 +1,6 @@
 #include "wire/ConnectorSocket.h"
 
-#include "platform/RuntimeFolder.h"
+#include "wire/RuntimeFolder.h"
 
 namespace Wire {
 

@@ -115,6 +115,7 @@ void ExtensionBrowser::on(const M::NavTarget& m) {
     }
     Tab& tab = m_tabs[m.tabId];
     tab.opener = true;
+    tab.openerTab = m.sourceTabId;
     if (!m.url.isEmpty() && m.url != kAboutBlank)
         tab.openedFor = m.url;
     maybeEnter(m.tabId);
@@ -184,6 +185,8 @@ ExtensionBrowser::Tab& ExtensionBrowser::learn(const M::Tab& facts) {
         tab.key = m_nextKey++;
     tab.windowId = facts.windowId;
     tab.opener = tab.opener || facts.openerTabId || facts.sourceTabId;
+    if (const std::optional<qint64> by = facts.openerTabId ? facts.openerTabId : facts.sourceTabId)
+        tab.openerTab = *by;
     return tab;
 }
 
@@ -338,6 +341,15 @@ std::optional<bool> ExtensionBrowser::hasOpener(WindowKey window) {
     if (!tab)
         return std::nullopt;
     return tab->opener;
+}
+
+std::optional<QString> ExtensionBrowser::openerUrl(WindowKey window) {
+    const Tab* tab = find(window);
+    const auto opener =
+        tab && tab->openerTab ? m_tabs.constFind(tab->openerTab) : m_tabs.constEnd();
+    if (opener == m_tabs.constEnd())
+        return std::nullopt;
+    return opener->shown();
 }
 
 std::optional<QString> ExtensionBrowser::documentTitle(WindowKey window) {

@@ -26,6 +26,7 @@ class QEventLoop;
 //  handle            The browser's window id: tabs of one window share it, a popup has its own.
 //  menuBar           False exactly for tabs of a window of type popup.
 //  hasOpener         The tab names an opener tab, or a navigation target named its source tab.
+//  openerUrl         The address that opener tab shows, while it is open.
 //  locationUrl,      The address the tab was opened for until it reports one of its own; never
 //  documentUrl       the initial about:blank while an address is known.
 //  documentTitle     The tab's title, once it belongs to the address on show; a tab just opened
@@ -75,6 +76,7 @@ public:
     std::optional<QString> documentUrl(WindowKey window) override;
     std::optional<QString> documentTitle(WindowKey window) override;
     std::optional<bool> hasOpener(WindowKey window) override;
+    std::optional<QString> openerUrl(WindowKey window) override;
 
 signals:
     // A command for the extension, as compact JSON.
@@ -91,6 +93,7 @@ private:
         bool waited = false;  // the wait for its opener or window is over
         bool holding = false; // that wait runs
         bool opener = false;
+        qint64 openerTab = 0;  // the tab that opened it, when the browser named it
         bool early = false;    // told of before its window: Firefox's order for a new window
         bool complete = false; // the page says it has loaded
         bool titleWaited = false;

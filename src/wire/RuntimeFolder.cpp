@@ -1,4 +1,4 @@
-#include "platform/RuntimeFolder.h"
+#include "wire/RuntimeFolder.h"
 
 #include <QDir>
 #include <QFile>
