@@ -8,7 +8,7 @@ namespace {
 
 const char helpText[] =
     "Usage: pagewarden [--help | --version | --setup-browsers]\n"
-    "Guards the windows of a Chromium-family browser (Chromium, Chrome, Edge, Brave):\n"
+    "Guards the windows of your browsers (Chromium, Chrome, Edge, Brave, Firefox):\n"
     "closes popup ads and sends hijacked pages back to your home page.\n"
     "Started without arguments it shows its control panel, then lives in the\n"
     "notification area; starting it again brings that panel back to the front.\n"
