@@ -2,6 +2,7 @@
 #include "allow/SiteMatcher.h"
 #include "allow/ui/AllowedSitesWindow.h"
 #include "app/AllowedSitesCommands.h"
+#include "app/FeatureWiring.h"
 #include "app/PanelControls.h"
 #include "blocking/BlockingSession.h"
 #include "blocking/ui/LogViewer.h"
