@@ -17,13 +17,9 @@ private slots:
     void writes_data() {
         QTest::addColumn<QStringList>("row"); // profile, hosts folder, key, allowed
         const QString chromium = "chrome-extension://" + chromiumExtensionId + "/";
-        QTest::newRow("chromium") << QStringList{".config/chromium",
-                                                 ".config/chromium/NativeMessagingHosts",
-                                                 "allowed_origins", chromium};
-        QTest::newRow("brave") << QStringList{
-            ".config/BraveSoftware/Brave-Browser",
-            ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts", "allowed_origins",
-            chromium};
+        for (const QString profile : {".config/chromium", ".config/BraveSoftware/Brave-Browser"})
+            QTest::newRow(qPrintable(profile)) << QStringList{
+                profile, profile + "/NativeMessagingHosts", "allowed_origins", chromium};
         QTest::newRow("firefox") << QStringList{".mozilla", ".mozilla/native-messaging-hosts",
                                                 "allowed_extensions", firefoxExtensionId};
     }
