@@ -189,9 +189,6 @@ private slots:
             r.addPage(address);
             r.run();
             QCOMPARE(r.logLines().size(), logged);
-            QCOMPARE(r.browser.actions.size(), 2 * logged);
-            if (logged)
-                QVERIFY(r.logLines().first().startsWith(address + "<===>Page , redirected"));
         }
     }
 
