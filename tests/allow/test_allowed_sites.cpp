@@ -4,15 +4,10 @@
 #include "app/AllowedSitesCommands.h"
 #include "app/FeatureWiring.h"
 #include "app/PanelControls.h"
-#include "blocking/BlockingSession.h"
-#include "blocking/ui/LogViewer.h"
-#include "blocking/ui/LogViewerForm.h"
 #include "settings/SettingsStore.h"
-#include "shell/DocumentOpener.h"
-#include "shell/ui/PictureButton.h"
+#include "support/LogViewerRig.h"
 #include "support/MemorySettingsBackend.h"
 #include "support/TestMain.h"
-#include "support/WindowFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,16 +18,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTimer>
-
-namespace {
-QStringList storedForms(const QList<AllowedSite>& sites) {
-    QStringList out;
-    for (const AllowedSite& s : sites)
-        out << s.stored();
-    return out;
-}
-} // namespace
 
 class TestAllowedSites : public QObject {
     Q_OBJECT
@@ -118,29 +103,24 @@ private slots:
         store.put_option(removed, AllowedSites::removedKey);
         for (int i = 0; i < dropped; ++i)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("dropped the allowed site"));
+        QStringList expected = entries.mid(0, entries.size() - 1), loaded;
+        for (const AllowedSite& d : AllowedSites::defaults())
+            if (!removed.split("<->").contains(d.stored()))
+                expected << d.stored();
         const AllowedSites sites = AllowedSites::load(store);
-        QStringList expected = entries;
-        expected.removeLast();
-        for (const QString& d : storedForms(AllowedSites::defaults())) {
-            if (!removed.split("<->").contains(d))
-                expected << d;
-        }
-        QCOMPARE(storedForms(sites.entries()), expected);
+        for (const AllowedSite& s : sites.entries())
+            loaded << s.stored();
+        QCOMPARE(loaded, expected);
     }
 
     // The window, opened from the tray menu and the panel: a typed site is added with its choice,
     // a bad one is refused with a word, a removed default stays removed until added again. The
-    // log viewer's
-    // "Always allow this site" adds the selected record's site and says so.
+    // log viewer's "Always allow this site" adds the selected record's site and says so.
     void window() {
         using M = AllowedSite::Match;
-        WindowFixture f;
-        f.load();
-        RecordingPages pages;
-        DocumentOpener documents{&pages, f.tp.messages, "Pagewarden 8.0",
-                                 [](const QString&, const QString&) { return true; }};
-        const std::unique_ptr<LogViewer> viewer = connectLogViewer(*f.window, documents);
-        auto* commands = new AllowedSitesCommands(*f.window, *viewer);
+        LogViewerRig v;
+        WindowFixture& f = v.f;
+        auto* commands = new AllowedSitesCommands(*f.window, *v.viewer);
         f.window->controls().trayMenu->findChild<QAction*>("allow1")->trigger();
         AllowedSitesWindow* w = commands->window();
         QVERIFY(w && w->isVisible());
@@ -171,21 +151,11 @@ private slots:
         f.window->controls().picture("Image15")->click();
         QVERIFY(commands->window() && commands->window()->isVisible());
 
-        QFile log(f.window->session().log().filePath());
-        QVERIFY(log.open(QIODevice::WriteOnly) && log.write("http://ads.example/p<===>Ad\r\n") > 0);
-        log.close();
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            LogViewerForm* form = viewer->form();
-            if (!form || !form->isVisible())
-                return;
-            poll.stop();
-            form->List1->setCurrentRow(0);
-            form->Command4->click();
-            form->Command1->click();
+        v.writeLog("http://ads.example/p<===>Ad\r\n");
+        v.open("msg1", [](LogViewerForm& form) {
+            form.List1->setCurrentRow(0);
+            form.Command4->click();
         });
-        poll.start(0);
-        f.window->controls().msg1->trigger();
         QCOMPARE(f.tp.messages.texts.last(), "Popups to ads.example will always be allowed.");
         QVERIFY(AllowedSites::load(*f.store).contains({M::Address, "ads.example"}));
         QCOMPARE(commands->window()->list->count(), stored.entries().size() + 2);

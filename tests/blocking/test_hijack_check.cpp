@@ -74,12 +74,10 @@ private slots:
                 "this");
             row("substring, other tab remembered", "", "bad.example", bad, "tab", once, logged, 4,
                 "tab");
-            if (survey)
-                row("substring, this window remembered", "", "bad.example", bad, "this", once, {},
-                    4, "this", "quitting nr. 3, kill popups3", 1);
-            else
-                row("substring, this window remembered", "", "bad.example", bad, "this", once,
-                    {bad + "<===>Page" + BlockingHarness::stamp}, 6, "none", {}, 0);
+            row("substring, this window remembered", "", "bad.example", bad, "this", once,
+                survey ? QStringList{} : QStringList{bad + "<===>Page" + BlockingHarness::stamp},
+                survey ? 4 : 6, survey ? "this" : "none",
+                survey ? "quitting nr. 3, kill popups3" : "", int(survey));
             row("letter case differs", "", "BAD.example", bad, "none", {}, {}, 0, "none");
             // Sent home by the exact rule, the window then holds the pattern in other letters (the
             // pattern index passes it over, so only this row meets the substring rule's letter
@@ -191,9 +189,6 @@ private slots:
             r.addPage(address);
             r.run();
             QCOMPARE(r.logLines().size(), logged);
-            QCOMPARE(r.browser.actions.size(), 2 * logged);
-            if (logged)
-                QVERIFY(r.logLines().first().startsWith(address + "<===>Page , redirected"));
         }
     }
 

@@ -1,62 +1,10 @@
-#include "app/FeatureWiring.h"
-#include "blocking/BlockingSession.h"
-#include "blocking/ui/LogViewer.h"
-#include "blocking/ui/LogViewerForm.h"
 #include "platform/FormTimer.h"
-#include "shell/DocumentOpener.h"
-#include "shell/ui/PictureButton.h"
+#include "support/LogViewerRig.h"
 #include "support/TestMain.h"
-#include "support/WindowFixture.h"
 
-#include <QAction>
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
-#include <QPushButton>
-
-namespace {
-// The control panel with its log viewer connected the way the program does it.
-struct Viewer {
-    Viewer() {
-        f.load();
-        QFile::remove(logPath()); // left by an earlier test
-        viewer = connectLogViewer(*f.window, documents);
-    }
-    QString logPath() const { return f.window->session().log().filePath(); }
-    void writeLog(const QByteArray& bytes) const {
-        QFile file(logPath());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    }
-    // Opens the viewer with the control `how`; once it shows, runs `whileOpen` and closes it.
-    void open(const QString& how, const std::function<void(LogViewerForm&)>& whileOpen = {}) {
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            LogViewerForm* form = viewer->form();
-            if (!form || !form->isVisible())
-                return;
-            poll.stop();
-            if (whileOpen)
-                whileOpen(*form);
-            form->Command1->click();
-        });
-        poll.start(0);
-        if (how == QLatin1String("msg1"))
-            f.window->controls().msg1->trigger();
-        else
-            f.find<PictureButton>(how)->click();
-    }
-
-    WindowFixture f;
-    RecordingPages pages;
-    QStringList files;
-    DocumentOpener documents{&pages, f.tp.messages, QStringLiteral("Pagewarden 8.0"),
-                             [this](const QString& path, const QString&) {
-                                 files << path;
-                                 return true;
-                             }};
-    std::unique_ptr<LogViewer> viewer;
-};
-} // namespace
 
 class TestLogViewer : public QObject {
     Q_OBJECT
@@ -85,7 +33,7 @@ private slots:
     void listing() {
         QFETCH(QByteArray, log);
         QFETCH(int, row);
-        Viewer v;
+        LogViewerRig v;
         v.writeLog(log);
         v.f.window->session().context().state.adsLoggedThisSession = 7;
         QStringList seen;
@@ -131,7 +79,7 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QString, opened);
         QFETCH(QString, message);
-        Viewer v;
+        LogViewerRig v;
         v.writeLog(line.toUtf8() + "\r\n");
         v.open(QStringLiteral("Image14"), [](LogViewerForm& form) {
             form.List1->setCurrentRow(0);
@@ -143,7 +91,7 @@ private slots:
 
     // Opened while Timer8 waits, the viewer holds the start-up countdown until it closes.
     void startChainWaitsForTheViewer() {
-        Viewer v;
+        LogViewerRig v;
         v.writeLog("x\r\n");
         FormTimer* timer1 = v.f.window->controls().timer("Timer1");
         FormTimer* timer8 = v.f.window->controls().timer("Timer8");
@@ -155,14 +103,13 @@ private slots:
             ticked = !ticks.isEmpty() || ticks.wait(20000);
             countdownHeld = !timer1->isEnabled() && !timer8->isEnabled();
         });
-        QVERIFY(ticked && countdownHeld);
-        QVERIFY(timer8->isEnabled());
+        QVERIFY(ticked && countdownHeld && timer8->isEnabled());
         QVERIFY(QSignalSpy(timer1, &FormTimer::tick).wait(20000));
     }
 
     // Browse and empty the list; the last test, as it leaves a folder where the log should be.
     void browseAndEmptyTheList() {
-        Viewer v;
+        LogViewerRig v;
         v.writeLog("http://ads.example/<===>\r\n");
         int left = -1;
         v.open(QStringLiteral("msg1"), [&](LogViewerForm& form) {

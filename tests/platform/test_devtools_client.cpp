@@ -42,8 +42,8 @@ struct FakeEndpoint : QObject {
             return result;
         };
         listening = as([&] { return tcp.listen(address, 0); });
-        listenedOn = tcp.serverPort();
-        tcp.pauseAccepting(); // accepted here instead, as `owner`
+        port = tcp.serverPort(); // kept: a hidden listener closes
+        tcp.pauseAccepting();    // accepted here instead, as `owner`
         auto* incoming = new QSocketNotifier(tcp.socketDescriptor(), QSocketNotifier::Read, this);
         connect(incoming, &QSocketNotifier::activated, this, [this, how, as, incoming] {
             const int fd = as([this] { return ::accept(int(tcp.socketDescriptor()), nullptr, 0); });
@@ -92,11 +92,10 @@ struct FakeEndpoint : QObject {
             });
         });
     }
-    quint16 port() const { return listenedOn; }
     QTcpServer tcp;
     QWebSocketServer ws{QStringLiteral("fake browser"), QWebSocketServer::NonSecureMode};
     bool listening = false, answering = true;
-    quint16 listenedOn = 0;
+    quint16 port = 0;
     QWebSocket* peer = nullptr;  // the latest WebSocket client
     int probes = 0, dropped = 0; // version probes, and those the client ended
     qint64 sent = 0;
@@ -289,17 +288,14 @@ private slots:
     void connector_launchFailures_areSaidOnceAndTriedAgain_data() {
         QTest::addColumn<QString>("executable"); // a path, or a script's text
         QTest::addColumn<QString>("status");
-        QTest::newRow("none on PATH") << ""
-                                      << "No Chromium-family browser found; will try again";
-        QTest::newRow("a missing one named")
-            << "/nonexistent/chromium"
-            << "Cannot find the browser \"/nonexistent/chromium\"; will try again";
-        QTest::newRow("exits at once") << "exit 3"
-                                       << "Could not reach the browser (the browser exited "
-                                          "(code 3)); will try again";
-        QTest::newRow("never opens its pipe")
-            << "exec /bin/sleep 600"
-            << "Could not reach the browser (Browser.getVersion timed out); will try again";
+        for (const auto& [executable, status] :
+             {std::pair{"", "No Chromium-family browser found"},
+              {"/nonexistent/chromium", "Cannot find the browser \"/nonexistent/chromium\""},
+              {"exit 3", "Could not reach the browser (the browser exited (code 3))"},
+              {"exec /bin/sleep 600",
+               "Could not reach the browser (Browser.getVersion timed out)"}})
+            QTest::newRow(*executable ? executable : "none on PATH")
+                << QString(executable) << QString(status) + "; will try again";
     }
 
     void connector_launchFailures_areSaidOnceAndTriedAgain() {
@@ -398,31 +394,26 @@ private slots:
         QTest::addColumn<QString>("fault"); // then done by the endpoint
         QTest::addColumn<QString>("lost");  // why the connection was given up; empty: kept
         const uint us = ::geteuid();
-        const int answer = FakeEndpoint::Answer;
+        const auto row = [](const char* name, int probe, const char* address, uint owner,
+                            QString status, const char* fault = "", const char* lost = "") {
+            QTest::newRow(name) << probe << QString(address) << owner << status << QString(fault)
+                                << QString(lost);
+        };
         const QString guarding = "Guarding the browser at %2:%1 (version 156)";
-        QTest::newRow("[::1] only") << answer << "::1" << us << guarding.arg("%1", "[::1]") << ""
-                                    << "";
-        QTest::newRow("another user's")
-            << answer << "127.0.0.1" << 65534u
-            << "Refusing the browser at 127.0.0.1:%1: it belongs to another user"
-            << ""
-            << "";
-        QTest::newRow("another user's, hiding its listener")
-            << int(FakeEndpoint::Hidden) << "127.0.0.1" << 65534u
-            << "Refusing the browser at 127.0.0.1:%1: it belongs to another user"
-            << ""
-            << "";
+        const QString stranger = "Refusing the browser at 127.0.0.1:%1: it belongs to another user";
+        row("[::1] only", FakeEndpoint::Answer, "::1", us, guarding.arg("%1", "[::1]"));
+        row("another user's", FakeEndpoint::Answer, "127.0.0.1", 65534u, stranger);
+        row("another user's, hiding its listener", FakeEndpoint::Hidden, "127.0.0.1", 65534u,
+            stranger);
         // The size cap ends an endless answer; the deadline one that trickles in.
-        for (const int probe : {int(FakeEndpoint::Endless), int(FakeEndpoint::Trickle)})
-            QTest::newRow(probe == FakeEndpoint::Endless ? "endless body" : "a byte at a time")
-                << probe << "127.0.0.1" << us << "Waiting for the browser at 127.0.0.1:%1"
-                << ""
-                << "";
-        for (const auto& [fault, lost] : {std::pair{"garbage", ""},
-                                          {"huge", "Lost the browser ("},
-                                          {"silent", "the browser stopped answering"}})
-            QTest::newRow(fault) << answer << "127.0.0.1" << us << guarding.arg("%1", "127.0.0.1")
-                                 << fault << lost;
+        const QString waiting = "Waiting for the browser at 127.0.0.1:%1";
+        row("endless body", FakeEndpoint::Endless, "127.0.0.1", us, waiting);
+        row("a byte at a time", FakeEndpoint::Trickle, "127.0.0.1", us, waiting);
+        const QString local = guarding.arg("%1", "127.0.0.1");
+        row("garbage", FakeEndpoint::Answer, "127.0.0.1", us, local, "garbage");
+        row("huge", FakeEndpoint::Answer, "127.0.0.1", us, local, "huge", "Lost the browser (");
+        row("silent", FakeEndpoint::Answer, "127.0.0.1", us, local, "silent",
+            "the browser stopped answering");
     }
 
     void connector_talksOnlyToOurOwnListener_neverWaitsForIt_andOutlivesItsFaults() {
@@ -440,7 +431,7 @@ private slots:
         BrowserConnectionOptions options;
         options.endpoint = QStringLiteral("%1:%2")
                                .arg(probe == FakeEndpoint::Answer ? "localhost" : address)
-                               .arg(fake.port());
+                               .arg(fake.port);
         options.probeDeadlineMs = probe == FakeEndpoint::Trickle ? 300 : 600000;
         options.firstRetryMs = 50;
         options.heartbeatMs = fault == "silent" ? 300 : 0; // no false alarm under load
@@ -452,7 +443,7 @@ private slots:
                 [&](const QString& text) { said << text; });
         connector.start();
         // Said at some point: a hidden listener is gone once refused, and waited for again.
-        QTRY_VERIFY(said.contains(status.arg(fake.port())));
+        QTRY_VERIFY(said.contains(status.arg(fake.port)));
         const bool ours = owner == ::geteuid() && probe == FakeEndpoint::Answer;
         QCOMPARE(answers(connector.client()), ours);
         if (probe == FakeEndpoint::Answer || probe == FakeEndpoint::Hidden)
