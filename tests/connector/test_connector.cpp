@@ -172,6 +172,7 @@ void TestConnector::obeysIgnoresJunkAndNeverTakesAClosedTabBack() {
 {"type":"tabCreated","tabId":11,"windowId":1,"url":"http://c/"}
 {"type":"tabUpdated","tabId":11,"url":"http://c/","title":"two\r\nlines"})");
     const QList<WindowKey> keys = browser.enumerate(); // tabs 10, 20, 11: no junk among them
+    QCOMPARE(keys.size(), 3);
     QCOMPARE(*browser.documentTitle(keys[2]), "two  lines");
     QVERIFY(browser.quit(keys[1])); // the popup's only tab: its window
     QVERIFY(browser.quit(keys[2])); // one tab of two: the tab
