@@ -62,7 +62,7 @@ void TestConnector::mirrorsTheBrowser_data() {
     QTest::newRow("Chromium popup")
         << R"({"type":"windowCreated","windowId":2,"windowType":"popup"}
 {"type":"tabCreated","tabId":20,"windowId":2,"openerTabId":10}
-{"type":"navTarget","tabId":20,"sourceTabId":10,"url":"http://p/","windowId":2})"
+{"type":"navTarget","tabId":20,"sourceTabId":10,"url":"http://p/"})"
         << QList<int>{1, 2, 2}
         << R"({"type":"tabUpdated","tabId":20,"url":"http://p/","status":"loading"}
 {"type":"tabUpdated","tabId":20,"title":"Ad"})"
@@ -93,11 +93,6 @@ void TestConnector::mirrorsTheBrowser_data() {
 {"type":"windowCreated","windowId":2,"windowType":"popup"}
 {"type":"navTarget","tabId":20,"sourceTabId":10,"url":"http://p/","windowId":2})"
         << QList<int>{1, 1, 1, 2} << "" << kA + " | 2 popup opener http://p/ []";
-    QTest::newRow("target=_blank tab")
-        << R"({"type":"tabCreated","tabId":12,"windowId":1,"openerTabId":10}
-{"type":"navTarget","tabId":12,"sourceTabId":10,"url":"http://b/"})"
-        << QList<int>{2, 2} << R"({"type":"tabUpdated","tabId":12,"url":"http://b/","title":"B"})"
-        << kA + " | 1 menu opener http://b/ [B]";
     QTest::newRow("Firefox target=_blank tab")
         << R"({"type":"tabCreated","tabId":12,"windowId":1,"openerTabId":10,"url":"about:blank"}
 {"type":"navTarget","tabId":12,"sourceTabId":10,"url":"http://b/","windowId":1})"
