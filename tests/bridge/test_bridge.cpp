@@ -64,7 +64,7 @@ private slots:
     }
 
     void connectsOnlyToOwnSocket() {
-        const QString folder = userRuntimeFolderForTest();
+        const QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
         QLocalServer server;
         QVERIFY(server.listen(folder + "/own.socket"));
         const QString socket = server.fullServerName();
@@ -84,7 +84,7 @@ private slots:
 
     void relaysBetweenBrowserAndProgram() {
         const QString path = Wire::connectorSocketPath();
-        QCOMPARE(path, userRuntimeFolderForTest() + "/pagewarden-connector.socket");
+        QCOMPARE(path, qEnvironmentVariable("XDG_RUNTIME_DIR") + "/pagewarden-connector.socket");
         QProcess bridge;
         Wire::FrameDecoder toBrowser;
         QByteArrayList seen;
@@ -126,9 +126,6 @@ private slots:
         QVERIFY(bridge.waitForFinished(5000));
         QCOMPARE(bridge.exitCode(), 1);
     }
-
-private:
-    static QString userRuntimeFolderForTest() { return qEnvironmentVariable("XDG_RUNTIME_DIR"); }
 };
 
 PAGEWARDEN_TEST_MAIN(TestBridge, QCoreApplication)

@@ -73,12 +73,10 @@ private slots:
 
     void statusLine_namesEveryBrowserAndItsRoute() {
         const QString dev = "Guarding Chromium 156 (started by Pagewarden)";
-        const auto line = [&](const QStringList& extensions, bool devTools) {
-            return BrowserRoutes::statusLine(extensions, dev, devTools);
-        };
-        QCOMPARE(line({}, true), dev);
-        QCOMPARE(line({"Chromium 156"}, false), "Guarding Chromium 156 (extension)");
-        QCOMPARE(line({"Chromium 156", "Brave 140"}, true),
+        using BrowserRoutes::statusLine;
+        QCOMPARE(statusLine({}, dev, true), dev);
+        QCOMPARE(statusLine({"Chromium 156"}, dev, false), "Guarding Chromium 156 (extension)");
+        QCOMPARE(statusLine({"Chromium 156", "Brave 140"}, dev, true),
                  "Guarding Chromium 156 (extension), Brave 140 (extension) and " + dev.mid(9));
     }
 

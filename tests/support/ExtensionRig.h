@@ -35,34 +35,29 @@ inline bool startChromium(ChromiumProcess& browser, const QString& folder,
 
 // The program's side: each browser whose bridge connects joins `guarded`, and the windows its
 // snapshot names are spared like windows open at the start.
-class Program {
-public:
-    Program(BrowserCollection& guarded, ProgramState& state) : m_guarded(guarded), m_state(state) {}
+struct Program {
+    BrowserCollection& guarded;
+    ProgramState& state;
+    std::unique_ptr<ConnectorServer> server = nullptr;
 
     // Listens where the bridges look (the runtime folder of this process's environment).
     bool start() {
         server = std::make_unique<ConnectorServer>(Wire::connectorSocketPath());
         QObject::connect(server.get(), &ConnectorServer::browserConnected, server.get(),
                          [this](ExtensionBrowser* member) {
-                             m_guarded.addMember(member);
+                             guarded.addMember(member);
                              QObject::connect(
                                  member, &ExtensionBrowser::snapshotWindows, server.get(),
                                  [this, member](const QList<qint64>& handles) {
                                      for (const qint64 handle : handles)
-                                         m_state.existingWindowHandles << QString::number(
-                                             m_guarded.handleOf(member, handle).value_or(-1));
+                                         state.existingWindowHandles << QString::number(
+                                             guarded.handleOf(member, handle).value_or(-1));
                                  });
                          });
         return server->listen();
     }
     // The program ends: its browsers leave the collection.
     void stop() { server.reset(); }
-
-    std::unique_ptr<ConnectorServer> server;
-
-private:
-    BrowserCollection& m_guarded;
-    ProgramState& m_state;
 };
 
 // Shows `url` in the first tab of the browser at `endpoint`, loaded and ready for clicks; gives the

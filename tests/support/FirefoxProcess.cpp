@@ -10,16 +10,10 @@
 #include <unistd.h>
 
 QString FirefoxProcess::executable() {
-    for (const char* name : {"firefox-esr", "firefox"}) {
+    for (const char* name : {"firefox-esr", "firefox"})
         if (const QString path = QStandardPaths::findExecutable(name); !path.isEmpty())
             return path;
-    }
     return {};
-}
-
-bool FirefoxProcess::fail(const QString& why) {
-    m_error = why;
-    return false;
 }
 
 bool FirefoxProcess::start(const QString& home) {

@@ -38,7 +38,10 @@ public:
     void click(const QString& context, int x, int y, bool shift = false);
 
 private:
-    bool fail(const QString& why);
+    bool fail(const QString& why) {
+        m_error = why;
+        return false;
+    }
 
     std::unique_ptr<QTemporaryDir> m_profile;
     std::unique_ptr<QProcess> m_process;
