@@ -57,7 +57,6 @@ private slots:
 
     void cycle_closesPopupsUntilTheWindowHides_thenStartsAfresh() {
         CycleRig r;
-        r.options.beepOn = true;
         r.at(20, [&] { r.browser.addPopup("http://ads.example/1", "One"); });
         r.at(60, [&] { r.browser.addPopup("http://ads.example/2", "Two"); });
         r.hideOn("closed 2");
@@ -65,8 +64,6 @@ private slots:
         QCOMPARE(r.view.events, (QStringList{"on", "reset", "closed 1", "closed 2"}));
         QCOMPARE(r.logLines(), (QStringList{separator, "http://ads.example/1<===>One" + r.stamp,
                                             "http://ads.example/2<===>Two" + r.stamp}));
-        QCOMPARE(r.state.adsLoggedThisSession, 2);
-        QCOMPARE(r.beeper.beeps, 2);
         QVERIFY(r.controller.restartPending() && !r.controller.cycleRunning());
         // A second later a fresh cycle starts by itself, counting from 0 again.
         r.state.hidingToTray = false;
