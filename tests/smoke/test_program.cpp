@@ -11,6 +11,7 @@ class TestProgram : public QObject {
     Q_OBJECT
 
     const QString home = TestEnvironment::home();
+    const QString conf = home + "/.config/pagewarden/Pagewarden 8.0.conf";
 
     void start(QProcess& p, const QStringList& args = {}, bool display = true) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -28,9 +29,7 @@ class TestProgram : public QObject {
     static QString value(const QString& file, const QString& key) {
         return QSettings(file, QSettings::IniFormat).value(key, "<missing>").toString();
     }
-    QString stored(const QString& key) const {
-        return value(home + "/.config/pagewarden/Pagewarden 8.0.conf", "Options/" + key);
-    }
+    QString stored(const QString& key) const { return value(conf, "Options/" + key); }
     // Browser processes started with a profile inside this test's home.
     int browsersOfThisHome() const {
         QProcess ps;
@@ -83,7 +82,7 @@ private slots:
 
         // A value changed behind the program's back: the exit writes the panel's keys again.
         {
-            QSettings s(home + "/.config/pagewarden/Pagewarden 8.0.conf", QSettings::IniFormat);
+            QSettings s(conf, QSettings::IniFormat);
             s.setValue("Options/Killpopups", "0");
             s.setValue("Options/secondsbeforeminimize", "junk");
         }
@@ -98,13 +97,12 @@ private slots:
         // read (a folder, which stops root too) is set aside and the defaults stored afresh.
         const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR") + "/pagewarden.";
         QVERIFY(!QFile::exists(runtime + "lock") && !QFile::exists(runtime + "socket"));
-        const QString file = home + "/.config/pagewarden/Pagewarden 8.0.conf";
-        QVERIFY(QFile::remove(file) && QDir().mkpath(file));
+        QVERIFY(QFile::remove(conf) && QDir().mkpath(conf));
         QProcess third;
         start(third);
         QTRY_VERIFY_WITH_TIMEOUT(browsersOfThisHome() > 0, 60000);
         QTRY_VERIFY_WITH_TIMEOUT(stored("Killpopups") == "1", 60000);
-        QVERIFY(QFileInfo(file + ".damaged").isDir());
+        QVERIFY(QFileInfo(conf + ".damaged").isDir());
         QByteArray err;
         QTRY_VERIFY_WITH_TIMEOUT((err += third.readAllStandardError()).contains("moved to"), 60000);
         ::kill(third.processId(), SIGINT);
