@@ -15,6 +15,7 @@
 // own. It also prints when the browser showed the popup and, for the program's routes, when the
 // popup entered the mirror, when the survey pass woke and when it sent the close (the mirror's
 // count back), each after the click.
+#include "BenchTools.h"
 #include "platform/ChromiumBrowser.h"
 #include "platform/Clock.h"
 #include "support/ExtensionRig.h"
@@ -61,24 +62,10 @@ Stats stats(QList<double> values) {
     if (values.isEmpty())
         return s;
     std::sort(values.begin(), values.end());
-    const auto at = [&](double q) {
-        return values.at(std::min<qsizetype>(
-            values.size() - 1, static_cast<qsizetype>(q * (values.size() - 1) + 0.5)));
-    };
-    s.median = at(0.5);
-    s.p90 = at(0.9);
+    s.median = Bench::quantile(values, 0.5);
+    s.p90 = Bench::quantile(values, 0.9);
     s.max = values.last();
     return s;
-}
-
-bool waitFor(const std::function<bool()>& condition, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
 }
 
 // One browser, with the benchmark's own remote connection to it (DevTools for Chromium, WebDriver
@@ -385,7 +372,7 @@ int main(int argc, char** argv) {
     }
     // The program's browsers guarded, each with its one tab.
     baseline = firefox ? 1 : 2;
-    if (!waitFor([&] { return guarded.count() == std::optional<int>(baseline); }, 60000)) {
+    if (!Bench::waitFor([&] { return guarded.count() == std::optional<int>(baseline); }, 60000)) {
         std::fprintf(stderr, "the program did not see both browsers (count %d)\n",
                      guarded.count().value_or(-1));
         return 1;

@@ -5,6 +5,7 @@
 //
 // Starts its own headless Chromium on a loopback port and a page server on 127.0.0.1; needs
 // nothing else. Prints a small table.
+#include "BenchTools.h"
 #include "OpenerPage.h"
 #include "blocking/BlockingController.h"
 #include "blocking/ProgramState.h"
@@ -60,25 +61,10 @@ Stats stats(QList<double> values) {
     if (values.isEmpty())
         return s;
     std::sort(values.begin(), values.end());
-    const auto at = [&](double q) {
-        const qsizetype i = std::min<qsizetype>(
-            values.size() - 1, static_cast<qsizetype>(q * (values.size() - 1) + 0.5));
-        return values.at(i);
-    };
-    s.median = at(0.5);
-    s.p95 = at(0.95);
+    s.median = Bench::quantile(values, 0.5);
+    s.p95 = Bench::quantile(values, 0.95);
     s.max = values.last();
     return s;
-}
-
-bool waitFor(const std::function<bool()>& condition, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
 }
 
 // Opens one popup from the opener page and gives the page's own clock at window.open.
@@ -127,7 +113,7 @@ QList<double> adapterSeries(ChromiumBrowser& browser, DevToolsDriver& driver,
         const double opened = openPopup(driver, session);
         // goneAt is set by the browser's events while waitFor runs the event loop.
         // cppcheck-suppress knownConditionTrueFalse
-        if (!waitFor([&] { return goneAt != 0; }, 20000)) {
+        if (!Bench::waitFor([&] { return goneAt != 0; }, 20000, 5)) {
             std::fprintf(stderr, "popup %d was not closed in time\n", i);
             break;
         }
@@ -177,7 +163,7 @@ QList<double> floorSeries(const QString& endpoint, DevToolsDriver& driver, const
         const double opened = openPopup(driver, session);
         // goneAt is set by the browser's events while waitFor runs the event loop.
         // cppcheck-suppress knownConditionTrueFalse
-        if (!waitFor([&] { return goneAt != 0; }, 20000)) {
+        if (!Bench::waitFor([&] { return goneAt != 0; }, 20000, 5)) {
             std::fprintf(stderr, "floor: popup %d was not closed in time\n", i);
             break;
         }
@@ -198,7 +184,7 @@ bool measureAdapter(const QString& endpoint, DevToolsDriver& driver, const QStri
                     int popups, int otherTabs, bool measureIdle) {
     ChromiumBrowser browser(GuardedChromium::attachTo(endpoint));
     browser.start();
-    if (!waitFor([&] { return browser.count().value_or(0) == 1 + otherTabs; }, 60000)) {
+    if (!Bench::waitFor([&] { return browser.count().value_or(0) == 1 + otherTabs; }, 60000, 5)) {
         std::fprintf(stderr, "the adapter did not see the tabs\n");
         return false;
     }
@@ -227,7 +213,7 @@ QList<double> passSeries(const QString& endpoint, DevToolsDriver& driver, const 
     QList<double> latencies;
     GuardedChromium rig(endpoint);
     rig.harness.options.popupKillSpeed = delay;
-    if (!waitFor([&] { return rig.browser.count().value_or(0) == 1 + otherTabs; }, 60000))
+    if (!Bench::waitFor([&] { return rig.browser.count().value_or(0) == 1 + otherTabs; }, 60000, 5))
         return latencies;
     const int baseline = 1 + otherTabs;
     double opened = 0;
