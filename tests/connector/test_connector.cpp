@@ -173,6 +173,7 @@ void TestConnector::obeysIgnoresJunkAndNeverTakesAClosedTabBack() {
     QVERIFY(browser.quit(keys[2])); // one tab of two: the tab
     QVERIFY(!browser.quit(keys[1]));
     QVERIFY(browser.navigate(keys[0], "https://home/"));
+    QCOMPARE(*browser.locationUrl(keys[0]), "https://home/"); // not the page being left
     QVERIFY(!browser.navigate(keys[0], "file:///etc/passwd"));
     QVERIFY(browser.refresh(keys[0])); // held while the tab is on its way home
     browser.requestSnapshot();

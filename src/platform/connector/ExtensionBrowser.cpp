@@ -171,9 +171,11 @@ void ExtensionBrowser::on(const M::Done& m) {
     if (m.ok)
         return;
     qCDebug(lcConnector) << browserName() << "refused command" << m.id << m.error;
-    for (auto it = m_tabs.cbegin(); it != m_tabs.cend(); ++it) {
-        if (it->navigateCommand == m.id)
+    for (auto it = m_tabs.begin(); it != m_tabs.end(); ++it) {
+        if (it->navigateCommand == m.id) {
+            setOwnUrl(*it, it->navigateFrom);         // still where it was
             return navigationSettled(it.key(), m.id); // nothing is on its way
+        }
     }
 }
 
@@ -419,6 +421,10 @@ bool ExtensionBrowser::navigate(WindowKey window, const QString& address) {
     tab.navigateCommand = command;
     tab.navigateFrom = tab.shown();
     tab.navigateStarted = false;
+    // From now on the tab reports the address it is loading, as the browser does once it has
+    // started: a pass that runs before the browser says so must not judge the page being left
+    // again.
+    setOwnUrl(tab, address);
     QTimer::singleShot(kNavigationWaitMs, this,
                        [this, tabId, command] { navigationSettled(tabId, command); });
     return true;
